@@ -1,0 +1,91 @@
+/* Error handlers: the process-wide table of handles through which every part
+ * of the library, and its host programs, report messages with a level. */
+#ifndef HESTREL_ZKERR_H
+#define HESTREL_ZKERR_H
+
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Levels. A handler prints a message whose level is not below its threshold;
+ * no level stops the process. */
+enum {
+  ZKERR_BUMMER = 0,
+  ZKERR_OK = 1,
+  ZKERR_DEBUG = 2,
+  ZKERR_INFO = 3,
+  ZKERR_WARNING = 4,
+  ZKERR_FATAL = 5,
+  ZKERR_OFF = 6,
+  ZKERR_LEVEL_UNDEFINED = 7
+};
+
+/* Handle -1 is the default handler, 0 the deprecation handler; 1 and up are
+ * made by zkerr_new. Unless noted, functions return 1 on success and 0 when
+ * the handle names no handler (nothing is changed then). */
+
+/* Stores the lowest free handle in *handle (-1 first); always returns 1. */
+int zkerr_new(int *handle);
+/* Deletes a handler; -1 and 0 are refused with a WARNING on handle -1. */
+void zkerr_delete(int handle);
+/* Raises a message. Returns 0 for an unknown handle, a failed stream write,
+ * a callback that returned -1 or failed allocation of collected text; 1
+ * otherwise, also when the threshold drops the message. */
+int zkerr_throw(int handle, unsigned int level, const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+int zkerr_vthrow(int handle, unsigned int level, const char *format, va_list args);
+int zkerr_level(int handle, unsigned int level);
+int zkerr_get_level(int handle, unsigned int *level);
+/* A null stream silences the handler. The stream is not owned. */
+int zkerr_file(int handle, FILE *stream);
+/* The callback gets every finished message; -1 from it fails the raise. */
+int zkerr_window(int handle, int (*callback)(char *));
+int zkerr_maxlevel(int handle, unsigned int *level);
+int zkerr_errclear(int handle);
+/* Returns 0 for a null text or one over 511 characters; the old prefix is
+ * released either way. */
+int zkerr_prefix(int handle, const char *prefix);
+int zkerr_suppress_print(int handle);
+int zkerr_restore_print(int handle);
+int zkerr_print_state(int handle, int *state);
+/* "ZKERR_" and the level's name, in one of ten rotating static slots: valid
+ * until the tenth later call; not to be freed. */
+char *zkerr_return_code(unsigned int level);
+/* Writes "Assert failed." with file and line to stderr when condition is 0. */
+void zkerr_assert(int condition, const char *file, int line);
+
+/* Deprecation log: reports once per call site through handle 0, only when
+ * PELMORAVINE_DEPRECATION_WARNING is set at the first call. Returns 1. */
+int zklog_deprecation_warning(const char *file, int line, const char *function,
+                              const char *format, ...);
+
+/* Fortran-callable twins: every argument by reference, hidden string lengths
+ * ignored; the prefix is character*20, the message character*80, the level
+ * text character*20. */
+void zkerrf_new_(int *handle, int *ierr);
+void zkerrf_delete_(int *handle);
+void zkerrf_prefix_(int *handle, char *prefix, int *ierr);
+void zkerrf_level_(int *handle, int *level, int *ierr);
+void zkerrf_get_level_(int *handle, int *level, int *ierr);
+void zkerrf_maxlevel_(int *handle, int *level, int *ierr);
+void zkerrf_throw_(int *handle, int *level, char *message, int *ierr);
+void zkerrf_return_code_(int *level, char *text);
+void zkerrf_file_(int *handle, int *unit, int *ierr);
+
+/* Fortran record writers: one record of the first *length characters of
+ * text (an empty one for *length <= 0), and one empty record. */
+void fprint_line_(int *unit, const char *text, int *length, size_t text_len);
+void fskip_line_(int *unit);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
