@@ -1,6 +1,7 @@
 // Matcher tests: a table of patterns and subjects with match and group
 // bounds, every matcher message, and the bound on recursion depth.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cstddef>
 #include <cstdlib>
@@ -165,6 +166,28 @@ TEST_F(RegexecTest, DeepRecursionFailsWithOneFatalReport) {
     EXPECT_EQ(g_messages, "");
     std::free(r);
   }
+}
+
+// The bound keeps the search within a thread stack far below the usual
+// 8 MiB, also in sanitizer builds, whose frames are larger.
+TEST_F(RegexecTest, DeepRecursionFitsASmallThreadStack) {
+  static std::string subject(1000000, 'a');
+  static int result = -1;
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 2 * 1024 * 1024);
+  pthread_t thread;
+  auto run = [](void *) -> void * {
+    zk_regexp *r = zk_regcomp("((a)(a|b))*$");
+    result = zk_regexec(r, subject.c_str());
+    std::free(r);
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attributes, run, nullptr), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(g_messages, fatal("recursion too deep"));
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ struct Matcher {
   bool abandoned = false;  // a bound was reached: every branch now fails
 
   int match(unsigned char *node);
-  int walk(unsigned char *node);
+  int step(const unsigned char *node);
   std::size_t repeat(unsigned char *node);
   bool enter();
 };
@@ -74,55 +74,76 @@ std::size_t Matcher::repeat(unsigned char *node) {
   return count;
 }
 
-// 1 when the program, entered at node with the cursor where it stands, runs
-// to RX_END (the cursor then ends the match); 0 otherwise.
-int Matcher::match(unsigned char *node) {
-  if (!enter()) return 0;
-  int matched = walk(node);
-  --depth;
-  return matched;
+// One node that consumes no choice: 1 when it matched (the cursor moved on
+// past it), 0 when not. Kept apart from the recursive walk so that the
+// walk's frame, multiplied by the depth, stays small.
+__attribute__((noinline)) int Matcher::step(const unsigned char *node) {
+  const char *text = node_text(node);
+  switch (node_op(node)) {
+    case RX_LINE_START:
+      return input == bol;
+    case RX_LINE_END:
+      return *input == '\0';
+    case RX_ANY:
+      if (*input == '\0') return 0;
+      ++input;
+      return 1;
+    case RX_ANY_OF:
+      if (*input == '\0' || !std::strchr(text, *input)) return 0;
+      ++input;
+      return 1;
+    case RX_ANY_BUT:
+      if (*input == '\0' || std::strchr(text, *input)) return 0;
+      ++input;
+      return 1;
+    case RX_LITERAL: {
+      if (*text != *input) return 0;
+      std::size_t length = std::strlen(text);
+      if (length > 1 && std::strncmp(text, input, length) != 0) return 0;
+      input += length;
+      return 1;
+    }
+    default:  // RX_EMPTY, RX_LOOP
+      return 1;
+  }
 }
 
-int Matcher::walk(unsigned char *node) {
+// Whether a repetition may try its successor with the cursor where it
+// stands: the character after the repetition must start a following literal.
+static int may_follow(const unsigned char *next, const char *input) {
+  return !next || node_op(next) != RX_LITERAL || *input == *node_text(next);
+}
+
+// 1 when the program, entered at node with the cursor where it stands, runs
+// to RX_END (the cursor then ends the match); 0 otherwise. Recursion happens
+// only at true choices, group boundaries and repetition back-off.
+int Matcher::match(unsigned char *node) {
+  if (!enter()) return 0;
+  int matched = 0;
+  unsigned char *next;
+  const char *save;
+  std::size_t count;
+
   if (!node) {
     zk_regerror("corrupted pointers");
-    return 0;
+    goto out;
   }
   for (;;) {
-    if (abandoned) return 0;
-    unsigned char *next = node_next(node);
-    int op = node_op(node);
-    switch (op) {
+    if (abandoned) goto out;
+    next = node_next(node);
+    switch (node_op(node)) {
       case RX_END:
-        return 1;
+        matched = 1;
+        goto out;
       case RX_LINE_START:
-        if (input != bol) return 0;
-        break;
       case RX_LINE_END:
-        if (*input != '\0') return 0;
-        break;
       case RX_ANY:
-        if (*input == '\0') return 0;
-        ++input;
-        break;
       case RX_ANY_OF:
-        if (*input == '\0' || !std::strchr(node_text(node), *input)) return 0;
-        ++input;
-        break;
       case RX_ANY_BUT:
-        if (*input == '\0' || std::strchr(node_text(node), *input)) return 0;
-        ++input;
-        break;
-      case RX_LITERAL: {
-        const char *text = node_text(node);
-        if (*text != *input) return 0;
-        std::size_t length = std::strlen(text);
-        if (length > 1 && std::strncmp(text, input, length) != 0) return 0;
-        input += length;
-        break;
-      }
+      case RX_LITERAL:
       case RX_EMPTY:
       case RX_LOOP:
+        if (!step(node)) goto out;
         break;
       case RX_ALT:
         if (!next || node_op(next) != RX_ALT) {
@@ -130,52 +151,61 @@ int Matcher::walk(unsigned char *node) {
           next = node_operand(node);
           break;
         }
-        {
-          const char *save = input;
-          do {
-            if (match(node_operand(node))) return 1;
-            input = save;
-            node = node_next(node);
-          } while (node && node_op(node) == RX_ALT);
-        }
-        return 0;
+        save = input;
+        do {
+          if (match(node_operand(node))) {
+            matched = 1;
+            goto out;
+          }
+          input = save;
+          node = node_next(node);
+        } while (node && node_op(node) == RX_ALT);
+        goto out;
       case RX_STAR:
-      case RX_PLUS: {
-        // The character that must follow saves calls that cannot succeed.
-        char follow = next && node_op(next) == RX_LITERAL ? *node_text(next) : '\0';
-        std::size_t least = op == RX_STAR ? 0 : 1;
-        const char *save = input;
-        std::size_t count = repeat(node_operand(node));
+      case RX_PLUS:
+        save = input;
+        count = repeat(node_operand(node));
         for (;;) {
-          if (count < least) return 0;
+          if (node_op(node) == RX_PLUS && count == 0) goto out;
           input = save + count;
-          if ((follow == '\0' || *input == follow) && match(next)) return 1;
-          if (abandoned || count == 0) return 0;
+          if (may_follow(next, input) && match(next)) {
+            matched = 1;
+            goto out;
+          }
+          if (abandoned || count == 0) goto out;
           --count;
         }
-      }
       default:
-        if (op > RX_OPEN && op < RX_OPEN + ZK_NSUBEXP) {
-          const char *save = input;
-          if (!match(next)) return 0;
-          if (!startp[op - RX_OPEN]) startp[op - RX_OPEN] = const_cast<char *>(save);
-          return 1;
+        if (node_op(node) > RX_OPEN && node_op(node) < RX_OPEN + ZK_NSUBEXP) {
+          save = input;
+          if (match(next)) {
+            char *&entry = startp[node_op(node) - RX_OPEN];
+            if (!entry) entry = const_cast<char *>(save);
+            matched = 1;
+          }
+          goto out;
         }
-        if (op > RX_CLOSE && op < RX_CLOSE + ZK_NSUBEXP) {
-          const char *save = input;
-          if (!match(next)) return 0;
-          if (!endp[op - RX_CLOSE]) endp[op - RX_CLOSE] = const_cast<char *>(save);
-          return 1;
+        if (node_op(node) > RX_CLOSE && node_op(node) < RX_CLOSE + ZK_NSUBEXP) {
+          save = input;
+          if (match(next)) {
+            char *&entry = endp[node_op(node) - RX_CLOSE];
+            if (!entry) entry = const_cast<char *>(save);
+            matched = 1;
+          }
+          goto out;
         }
         zk_regerror("memory corruption");
-        return 0;
+        goto out;
     }
     if (!next) {
       zk_regerror("corrupted pointers");
-      return 0;
+      goto out;
     }
     node = next;
   }
+out:
+  --depth;
+  return matched;
 }
 
 // One attempt at position start.
