@@ -1,0 +1,11 @@
+# Runs PROGRAM with OUTPUT as its argument and compares that file with EXPECTED.
+file(REMOVE ${OUTPUT})
+execute_process(COMMAND ${PROGRAM} ${OUTPUT} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} failed: ${rc}")
+endif()
+file(READ ${OUTPUT} got)
+file(READ ${EXPECTED} want)
+if(NOT got STREQUAL want)
+  message(FATAL_ERROR "records differ.\n--- got ---\n${got}\n--- expected ---\n${want}")
+endif()
