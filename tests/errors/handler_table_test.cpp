@@ -1,206 +1,288 @@
-// Making, configuring and raising on error handlers, through the C entry points.
-#include <gtest/gtest.h>
-
+// The handler table and the raise: handles, thresholds, routes, the message
+// buffer's cut, callbacks and the level texts.
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include <gtest/gtest.h>
+
+#include "errors/internal/handler_table.hpp"
+#include "support/error_fixtures.hpp"
 #include "zkerr.h"
+
+using errors_test::MemoryStream;
 
 namespace {
 
-// A stream whose written text the test can read back.
-struct captured_stream {
-  FILE *f = std::tmpfile();
-  ~captured_stream() { std::fclose(f); }
-  std::string text() {
-    std::fflush(f);
-    std::string out;
-    std::rewind(f);
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    return out;
-  }
-};
-
-int new_handler() {
+int new_handler(FILE *stream) {
   int h = 0;
   EXPECT_EQ(zkerr_new(&h), 1);
+  zkerr_file(h, stream);
   return h;
 }
 
-TEST(HandlerTable, DefaultHandlerDropsInfoButCountsIt) {
-  captured_stream s;
-  ASSERT_EQ(zkerr_file(-1, s.f), 1);
-  EXPECT_EQ(zkerr_throw(-1, 3, "quiet %d\n", 1), 1);
-  unsigned level = 0;
-  zkerr_maxlevel(-1, &level);
-  EXPECT_EQ(level, 3u);
-  EXPECT_EQ(zkerr_throw(-1, 4, "loud %d\n", 2), 1);
-  EXPECT_EQ(s.text(), "WARNING loud 2\n");
-}
-
-TEST(HandlerTable, LevelNamesAndHighestLevel) {
-  struct {
-    unsigned level;
-    const char *printed;
-    unsigned maxlevel_after;
+TEST(ZkerrRaise, ThresholdLevelNamesAndHighestLevel) {
+  const unsigned int minus_one = static_cast<unsigned int>(-1);
+  struct Case {
+    unsigned int threshold, level;
+    const char *printed;  // null: dropped
+    unsigned int maxlevel_after;
   } cases[] = {
-      {0, "BUMMER x", 1}, {2, "DEBUG x", 2},  {6, "OFF x", 6},
-      {7, "LEVEL UNDEFINED x", 6}, {static_cast<unsigned>(-1), "LEVEL UNDEFINED x", 6},
+      {4, 3, nullptr, 3},                        // dropped, still counted
+      {4, 4, "WARNING m", 4},
+      {4, 5, "FATAL m", 5},
+      {0, 0, "BUMMER m", 1},                     // 0 never raises the highest level
+      {0, 1, "OK m", 1},
+      {0, 2, "DEBUG m", 2},
+      {6, 6, "OFF m", 6},
+      {7, 7, "LEVEL UNDEFINED m", 1},            // 7 and up leave it unchanged
+      {7, 8, "LEVEL UNDEFINED m", 1},
+      {7, minus_one, "LEVEL UNDEFINED m", 1},    // a negative level passes all
+      {8, 7, nullptr, 1},
   };
-  captured_stream s;
-  int h = new_handler();
-  zkerr_file(h, s.f);
-  zkerr_level(h, 0);
-  std::string expected;
-  for (const auto &c : cases) {
-    EXPECT_EQ(zkerr_throw(h, c.level, "x"), 1);
-    expected += c.printed;
-    unsigned level = 0;
-    zkerr_maxlevel(h, &level);
-    EXPECT_EQ(level, c.maxlevel_after) << c.printed;
-  }
-  EXPECT_EQ(s.text(), expected);
-}
-
-TEST(HandlerTable, LowestFreeHandleIsReused) {
-  int a = new_handler(), b = new_handler(), c = new_handler();
-  EXPECT_EQ(a, 1);
-  EXPECT_EQ(b, 2);
-  EXPECT_EQ(c, 3);
-  zkerr_delete(b);
-  EXPECT_EQ(new_handler(), 2);
-  EXPECT_EQ(new_handler(), 4);
-}
-
-TEST(HandlerTable, UnknownHandlesFailAndChangeNothing) {
-  unsigned level;
-  int state;
-  for (int h : {-2, 1, 99}) {
-    EXPECT_EQ(zkerr_throw(h, 5, "x"), 0);
-    EXPECT_EQ(zkerr_level(h, 1), 0);
-    EXPECT_EQ(zkerr_get_level(h, &level), 0);
-    EXPECT_EQ(zkerr_print_state(h, &state), 0);
-    EXPECT_EQ(zkerr_prefix(h, "p"), 0);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "threshold " << c.threshold << " level " << c.level);
+    MemoryStream out;
+    int h = new_handler(out.get());
+    ASSERT_EQ(zkerr_level(h, c.threshold), 1);
+    EXPECT_EQ(zkerr_throw(h, c.level, "%s", "m"), 1);
+    EXPECT_EQ(out.text(), c.printed ? c.printed : "");
+    unsigned int maxlevel = 0;
+    ASSERT_EQ(zkerr_maxlevel(h, &maxlevel), 1);
+    EXPECT_EQ(maxlevel, c.maxlevel_after);
     zkerr_delete(h);
   }
 }
 
-TEST(HandlerTable, NewHandlerWritesNothingUntilGivenAStream) {
-  captured_stream s;
-  int h = new_handler();
-  EXPECT_EQ(zkerr_throw(h, 5, "lost\n"), 1);
-  unsigned level = 0;
-  zkerr_maxlevel(h, &level);
-  EXPECT_EQ(level, 5u);
-  zkerr_file(h, s.f);
-  zkerr_throw(h, 5, "kept\n");
+TEST(ZkerrRaise, FreshDefaultHandlerDropsInfoAndCountsIt) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(zkerr_throw(-1, 3, "quiet\n"), 1);
+  EXPECT_EQ(zkerr_throw(-1, 4, "loud %d\n", 7), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING loud 7\n");
+  unsigned int maxlevel = 0, threshold = 0;
+  zkerr_maxlevel(-1, &maxlevel);
+  zkerr_get_level(-1, &threshold);
+  EXPECT_EQ(maxlevel, 4u);
+  EXPECT_EQ(threshold, 4u);
+}
+
+TEST(ZkerrRaise, LongTextIsCutToTheBuffer) {
+  const std::string long_text(3 * hestrel::errors::message_buffer_size, 'x');
+  const std::string prefix_511(511, 'p');
+  for (const std::string &prefix : {std::string(), prefix_511}) {
+    MemoryStream out;
+    int h = new_handler(out.get());
+    ASSERT_EQ(zkerr_prefix(h, prefix.c_str()), 1);
+    EXPECT_EQ(zkerr_throw(h, 5, "%s", long_text.c_str()), 1);
+    std::string header = prefix + "FATAL ";
+    EXPECT_EQ(out.text(), header + long_text.substr(0, 10239 - header.size()));
+    zkerr_delete(h);
+  }
+}
+
+TEST(ZkerrTable, LowestFreeHandleIsReused) {
+  int a, b, c, d, e;
+  zkerr_new(&a);
+  zkerr_new(&b);
+  zkerr_new(&c);
+  EXPECT_EQ(std::vector<int>({a, b, c}), std::vector<int>({1, 2, 3}));
+  zkerr_delete(b);
+  zkerr_new(&d);
+  zkerr_new(&e);
+  EXPECT_EQ(d, 2);
+  EXPECT_EQ(e, 4);
+}
+
+TEST(ZkerrTable, HandlesThatNameNoHandlerChangeNothing) {
+  int made = 0;
+  zkerr_new(&made);
+  zkerr_delete(made);  // entry 1 exists but is free
+  unsigned int level = 99;
+  int state = 99;
+  for (int handle : {made, 2, 7, -2, -1000}) {
+    SCOPED_TRACE(handle);
+    EXPECT_EQ(zkerr_throw(handle, 5, "x"), 0);
+    EXPECT_EQ(zkerr_level(handle, 1), 0);
+    EXPECT_EQ(zkerr_get_level(handle, &level), 0);
+    EXPECT_EQ(zkerr_file(handle, stderr), 0);
+    EXPECT_EQ(zkerr_window(handle, nullptr), 0);
+    EXPECT_EQ(zkerr_maxlevel(handle, &level), 0);
+    EXPECT_EQ(zkerr_errclear(handle), 0);
+    EXPECT_EQ(zkerr_prefix(handle, "p"), 0);
+    EXPECT_EQ(zkerr_suppress_print(handle), 0);
+    EXPECT_EQ(zkerr_restore_print(handle), 0);
+    EXPECT_EQ(zkerr_print_state(handle, &state), 0);
+    zkerr_delete(handle);
+  }
+  EXPECT_EQ(level, 99u);
+  EXPECT_EQ(state, 99);
+}
+
+TEST(ZkerrTable, NewHandlerWritesNothingButCountsLevels) {
+  int h = 0;
+  ASSERT_EQ(zkerr_new(&h), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(zkerr_throw(h, 5, "unseen\n"), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  unsigned int maxlevel = 0;
+  zkerr_maxlevel(h, &maxlevel);
+  EXPECT_EQ(maxlevel, 5u);
+  EXPECT_EQ(zkerr_errclear(h), 1);
+  zkerr_maxlevel(h, &maxlevel);
+  EXPECT_EQ(maxlevel, 1u);
+}
+
+TEST(ZkerrTable, NullStreamSilencesUntilAStreamIsGiven) {
+  MemoryStream out;
+  int h = new_handler(out.get());
   EXPECT_EQ(zkerr_file(h, nullptr), 1);
-  zkerr_throw(h, 5, "lost again\n");
-  EXPECT_EQ(s.text(), "FATAL kept\n");
+  zkerr_throw(h, 4, "a");
+  EXPECT_EQ(zkerr_file(h, out.get()), 1);
+  zkerr_throw(h, 4, "b");
+  EXPECT_EQ(out.text(), "WARNING b");
 }
 
-TEST(HandlerTable, LongMessagesAreCutTo10239Characters) {
-  captured_stream s;
-  int h = new_handler();
-  zkerr_file(h, s.f);
-  ASSERT_EQ(zkerr_prefix(h, std::string(511, 'p').c_str()), 1);
-  std::string body(20000, 'b');
-  EXPECT_EQ(zkerr_throw(h, 5, "%s", body.c_str()), 1);
-  std::string out = s.text();
-  EXPECT_EQ(out.size(), 10239u);
-  EXPECT_EQ(out.substr(0, 518), std::string(511, 'p') + "FATAL b");
+TEST(ZkerrTable, DefaultHandlersCannotBeDeleted) {
+  testing::internal::CaptureStderr();
+  zkerr_delete(-1);
+  zkerr_delete(0);
+  EXPECT_EQ(zkerr_throw(-1, 5, "still here\n"), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "WARNING Default handler can not be deleted.\n"
+            "WARNING Default handler can not be deleted.\n"
+            "FATAL still here\n");
 }
 
-TEST(HandlerTable, PrefixOver511CharactersIsRefusedAndDropsTheOldOne) {
-  captured_stream s;
-  int h = new_handler();
-  zkerr_file(h, s.f);
-  EXPECT_EQ(zkerr_prefix(h, "old: "), 1);
-  EXPECT_EQ(zkerr_prefix(h, std::string(512, 'p').c_str()), 0);
-  EXPECT_EQ(zkerr_prefix(h, nullptr), 0);
-  zkerr_throw(h, 4, "m");
-  EXPECT_EQ(s.text(), "WARNING m");
+TEST(ZkerrPrefix, LengthLimitAndRelease) {
+  struct Case {
+    std::size_t length;
+    int result;
+    bool prefixed;
+  } cases[] = {{0, 1, false}, {3, 1, true}, {511, 1, true}, {512, 0, false}};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.length);
+    MemoryStream out;
+    int h = new_handler(out.get());
+    ASSERT_EQ(zkerr_prefix(h, "old: "), 1);
+    std::string prefix(c.length, 'q');
+    EXPECT_EQ(zkerr_prefix(h, prefix.c_str()), c.result);
+    zkerr_throw(h, 4, "m");
+    EXPECT_EQ(out.text(), (c.prefixed ? prefix : std::string()) + "WARNING m");
+    zkerr_delete(h);
+  }
+  EXPECT_EQ(zkerr_prefix(-1, nullptr), 0);
 }
 
-std::string seen_by_callback;
-int record(char *m) { seen_by_callback += m; return 0; }
-int refuse(char *) { return -1; }
-int make_handlers(char *m) {
-  // Growing the table while a raise runs must not disturb the raise.
-  for (int i = 0; i < 64; ++i) { int h; zkerr_new(&h); }
-  seen_by_callback += m;
+std::vector<std::string> seen;
+int record_message(char *message) {
+  seen.emplace_back(message);
   return 0;
 }
-
-TEST(HandlerTable, CallbacksSeeMessagesAndCanFailTheRaise) {
-  captured_stream s;
-  int h = new_handler();
-  zkerr_file(h, s.f);
-  zkerr_window(h, refuse);
-  EXPECT_EQ(zkerr_throw(h, 4, "written anyway\n"), 0);
-  EXPECT_EQ(s.text(), "WARNING written anyway\n");
-
-  seen_by_callback.clear();
-  zkerr_window(h, make_handlers);
-  EXPECT_EQ(zkerr_throw(h, 4, "one\n"), 1);
-  EXPECT_EQ(zkerr_throw(h, 4, "two\n"), 1);
-  EXPECT_EQ(seen_by_callback, "WARNING one\nWARNING two\n");
+int refuse_message(char *message) {
+  seen.emplace_back(message);
+  return -1;
 }
 
-TEST(HandlerTable, SuppressedHandlerNeitherWritesNorCalls) {
-  captured_stream s;
-  int h = new_handler();
-  zkerr_file(h, s.f);
-  seen_by_callback.clear();
-  zkerr_window(h, record);
-  zkerr_suppress_print(h);
+TEST(ZkerrRaise, SuppressedHandlerCountsAndCollectsOnly) {
+  MemoryStream out;
+  int h = new_handler(out.get());
+  zkerr_window(h, record_message);
+  hestrel::errors::lookup(h)->save = true;
+  ASSERT_EQ(zkerr_suppress_print(h), 1);
   int state = -1;
   zkerr_print_state(h, &state);
   EXPECT_EQ(state, 0);
-  EXPECT_EQ(zkerr_throw(h, 5, "hidden"), 1);
-  unsigned level = 0;
-  zkerr_maxlevel(h, &level);
-  EXPECT_EQ(level, 5u);
+  EXPECT_EQ(zkerr_throw(h, 5, "one;"), 1);
+  EXPECT_EQ(zkerr_throw(h, 4, "two;"), 1);
+  EXPECT_EQ(out.text(), "");
+  EXPECT_TRUE(seen.empty());
+  EXPECT_STREQ(hestrel::errors::lookup(h)->messages, "FATAL one;WARNING two;");
+  unsigned int maxlevel = 0;
+  zkerr_maxlevel(h, &maxlevel);
+  EXPECT_EQ(maxlevel, 5u);
   zkerr_restore_print(h);
-  zkerr_throw(h, 4, "shown");
-  EXPECT_EQ(s.text(), "WARNING shown");
-  EXPECT_EQ(seen_by_callback, "WARNING shown");
-  zkerr_errclear(h);
-  zkerr_maxlevel(h, &level);
-  EXPECT_EQ(level, 1u);
+  zkerr_print_state(h, &state);
+  EXPECT_EQ(state, 1);
+  zkerr_throw(h, 4, "three");
+  EXPECT_EQ(out.text(), "WARNING three");
+  EXPECT_EQ(seen, std::vector<std::string>({"WARNING three"}));
 }
 
-TEST(HandlerTable, DeletingAFixedHandlerIsRefusedWithAWarning) {
-  captured_stream s;
-  zkerr_file(-1, s.f);
-  zkerr_delete(-1);
-  zkerr_delete(0);
-  EXPECT_EQ(s.text(), "WARNING Default handler can not be deleted.\n"
-                      "WARNING Default handler can not be deleted.\n");
-  EXPECT_EQ(zkerr_throw(-1, 4, "still here"), 1);
+TEST(ZkerrRaise, RefusingCallbackFailsTheRaiseAfterWriting) {
+  MemoryStream out;
+  int h = new_handler(out.get());
+  hestrel::errors::lookup(h)->save = true;
+  zkerr_window(h, refuse_message);
+  EXPECT_EQ(zkerr_throw(h, 4, "x%d", 1), 0);
+  EXPECT_EQ(out.text(), "WARNING x1");
+  EXPECT_EQ(seen, std::vector<std::string>({"WARNING x1"}));
+  EXPECT_EQ(hestrel::errors::lookup(h)->messages, nullptr);
+  zkerr_window(h, nullptr);
+  EXPECT_EQ(zkerr_throw(h, 4, "y"), 1);
+  EXPECT_STREQ(hestrel::errors::lookup(h)->messages, "WARNING y");
 }
 
-TEST(ReturnCode, NamesLevelsInTenRotatingSlots) {
-  struct { unsigned level; const char *text; } cases[] = {
-      {0, "ZKERR_BUMMER"}, {4, "ZKERR_WARNING"}, {7, "ZKERR_LEVEL UNDEFINED"},
-      {8, "(bogus ZKERR level)"}, {static_cast<unsigned>(-1), "(bogus ZKERR level)"},
-  };
-  for (const auto &c : cases) EXPECT_STREQ(zkerr_return_code(c.level), c.text);
-
-  char *first = zkerr_return_code(1);
-  for (int i = 0; i < 9; ++i) EXPECT_NE(zkerr_return_code(2), first);
-  EXPECT_EQ(zkerr_return_code(3), first);
-  EXPECT_STREQ(first, "ZKERR_INFO");
+TEST(ZkerrRaise, FailedStreamWriteStopsBeforeCallbackAndCollecting) {
+  FILE *full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  std::setvbuf(full, nullptr, _IONBF, 0);
+  int h = new_handler(full);
+  hestrel::errors::lookup(h)->save = true;
+  zkerr_window(h, record_message);
+  EXPECT_EQ(zkerr_throw(h, 4, "lost"), 0);
+  EXPECT_TRUE(seen.empty());
+  EXPECT_EQ(hestrel::errors::lookup(h)->messages, nullptr);
+  zkerr_file(h, nullptr);
+  std::fclose(full);
 }
 
-TEST(Assert, WritesOnlyWhenTheConditionFails) {
+// Handlers made or deleted by a callback while a raise runs.
+int made_in_callback[64];
+int grow_table(char *) {
+  for (int &handle : made_in_callback) zkerr_new(&handle);
+  return 0;
+}
+int delete_own_handler(char *) {
+  zkerr_delete(1);
+  return 0;
+}
+
+TEST(ZkerrRaise, CallbackMayMakeAndDeleteHandlers) {
+  MemoryStream out;
+  int h = new_handler(out.get());
+  hestrel::errors::lookup(h)->save = true;
+  zkerr_window(h, grow_table);
+  EXPECT_EQ(zkerr_throw(h, 4, "kept"), 1);
+  EXPECT_STREQ(hestrel::errors::lookup(h)->messages, "WARNING kept");
+  EXPECT_EQ(made_in_callback[0], 2);
+  EXPECT_EQ(made_in_callback[63], 65);
+
+  ASSERT_EQ(h, 1);
+  zkerr_window(h, delete_own_handler);
+  EXPECT_EQ(zkerr_throw(h, 4, "last"), 1);
+  EXPECT_EQ(hestrel::errors::lookup(h), nullptr);
+  EXPECT_EQ(out.text(), "WARNING keptWARNING last");
+}
+
+TEST(ZkerrReturnCode, TextsAndRotatingSlots) {
+  const char *expected[] = {"ZKERR_BUMMER",  "ZKERR_OK",    "ZKERR_DEBUG", "ZKERR_INFO",
+                            "ZKERR_WARNING", "ZKERR_FATAL", "ZKERR_OFF",   "ZKERR_LEVEL UNDEFINED"};
+  for (unsigned int level = 0; level < 8; ++level) EXPECT_STREQ(zkerr_return_code(level), expected[level]);
+  EXPECT_STREQ(zkerr_return_code(8), "(bogus ZKERR level)");
+  EXPECT_STREQ(zkerr_return_code(static_cast<unsigned int>(-1)), "(bogus ZKERR level)");
+
+  std::vector<char *> slots;
+  for (int i = 0; i < 11; ++i) slots.push_back(zkerr_return_code(4));
+  for (int i = 1; i < 10; ++i) EXPECT_NE(slots[i], slots[0]);
+  EXPECT_EQ(slots[10], slots[0]);
+}
+
+TEST(ZkerrAssert, WritesOnlyWhenTheConditionFails) {
   testing::internal::CaptureStderr();
-  zkerr_assert(1, "a.c", 1);
-  zkerr_assert(0, "b.c", 42);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Assert failed.  File: b.c  Line: 42\n");
+  zkerr_assert(1, "a.c", 3);
+  zkerr_assert(0, "b.c", 12);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Assert failed.  File: b.c  Line: 12\n");
 }
 
 }  // namespace

@@ -1,20 +1,23 @@
 // Fortran-callable twins of the error-handler functions: arguments by
 // reference, fixed-length character variables, status in a trailing ierr.
 #include <cstring>
-#include <string>
 
 #include "internal/handler_table.hpp"
 #include "zkerr.h"
 
+namespace hestrel::errors {
 namespace {
 
-constexpr int prefix_length = 20;
-constexpr int message_length = 80;
-constexpr int level_text_length = 20;
+constexpr std::size_t prefix_length = 20;
+constexpr std::size_t message_length = 80;
+constexpr std::size_t code_length = 20;
 
 bool is_blank(char c) { return c == ' ' || c == '\0'; }
 
 }  // namespace
+}  // namespace hestrel::errors
+
+using namespace hestrel::errors;
 
 extern "C" {
 
@@ -22,14 +25,20 @@ void zkerrf_new_(int *handle, int *ierr) { *ierr = zkerr_new(handle); }
 
 void zkerrf_delete_(int *handle) { zkerr_delete(*handle); }
 
+// Trailing blanks go, save one that separates the prefix from the level's
+// name. A variable blank in all of 1 to 19 gives an empty prefix, and
+// nothing is written but the NUL at position 20.
 void zkerrf_prefix_(int *handle, char *prefix, int *ierr) {
   prefix[prefix_length - 1] = '\0';
-  if (is_blank(prefix[18])) {
-    int p = 17;  // 0-based index of position 18
-    while (p >= 0 && is_blank(prefix[p])) --p;
-    // Blanks only: no prefix. Otherwise keep one blank after the text, which
-    // then separates it from the level's name.
-    prefix[p < 0 ? 0 : p + 2] = '\0';
+  if (is_blank(prefix[prefix_length - 2])) {
+    std::size_t last = prefix_length - 2;  // index of position 19
+    while (last > 0 && is_blank(prefix[last - 1])) --last;
+    if (last == 0) {
+      *ierr = zkerr_prefix(*handle, "");
+      return;
+    }
+    // prefix[last - 1] is the last non-blank; keep one blank after it.
+    prefix[last + 1] = '\0';
   }
   *ierr = zkerr_prefix(*handle, prefix);
 }
@@ -50,44 +59,52 @@ void zkerrf_maxlevel_(int *handle, int *level, int *ierr) {
   if (*ierr) *level = static_cast<int>(value);
 }
 
+// The message is a format with no arguments: "%%" prints one '%'. A message
+// with any other conversion is printed as it stands, since formatting it
+// would read arguments that were never passed.
 void zkerrf_throw_(int *handle, int *level, char *message, int *ierr) {
+  thrown_from_fortran = 1;
   message[message_length - 1] = '\0';
-  // The message is a format whose only conversion may be "%%". Anything else
-  // would read arguments that were never passed, so such a message is
-  // printed as it stands.
-  std::string text;
-  bool plain = true;
-  for (const char *c = message; *c; ++c) {
-    if (*c != '%') {
-      text += *c;
-    } else if (c[1] == '%') {
-      text += '%';
-      ++c;
-    } else {
-      plain = false;
-      break;
+  char collapsed[message_length];
+  std::size_t out = 0;
+  bool only_doubled = true;
+  for (std::size_t i = 0; message[i] != '\0'; ++i) {
+    if (message[i] == '%') {
+      if (message[i + 1] != '%') {
+        only_doubled = false;
+        break;
+      }
+      ++i;
     }
+    collapsed[out++] = message[i];
   }
-  hestrel::errors::thrown_from_fortran = 1;
-  *ierr = zkerr_throw(*handle, static_cast<unsigned int>(*level), "%s", plain ? text.c_str() : message);
-  hestrel::errors::thrown_from_fortran = 0;
+  collapsed[out] = '\0';
+  *ierr = zkerr_throw(*handle, static_cast<unsigned int>(*level), "%s", only_doubled ? collapsed : message);
+  thrown_from_fortran = 0;
 }
 
 void zkerrf_return_code_(int *level, char *text) {
   const char *code = zkerr_return_code(static_cast<unsigned int>(*level));
-  std::strncpy(text, code, level_text_length);
-  if (text[level_text_length - 1] == '\0')
-    for (int i = level_text_length - 1; i >= 0 && text[i] == '\0'; --i) text[i] = ' ';
+  std::size_t n = std::strlen(code);
+  if (n > code_length) n = code_length;
+  std::memcpy(text, code, n);
+  std::memset(text + n, ' ', code_length - n);
 }
 
 void zkerrf_file_(int *handle, int *unit, int *ierr) {
-  hestrel::errors::handler_tag *h = hestrel::errors::lookup(*handle);
+  handler_tag *h = lookup(*handle);
   if (!h) {
     *ierr = 0;
     return;
   }
-  h->destination.unit = *unit;
-  h->output_mode = *unit >= 0 ? 2 : 0;
+  if (*unit >= 0) {
+    h->destination.unit = *unit;
+    h->output_mode = 2;
+  } else {
+    // No output; no unit number is left where a stream would be read.
+    h->destination.stream = nullptr;
+    h->output_mode = 0;
+  }
   *ierr = 1;
 }
 
