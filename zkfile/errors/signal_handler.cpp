@@ -54,6 +54,14 @@ char *append_number(char *out, const char *end, long long value) {
   return append(out, end, digits);
 }
 
+// The time twice, the second time as the command that converts it.
+char *append_timestamp(char *out, const char *end, long long now) {
+  out = append_number(out, end, now);
+  out = append(out, end, " (convert with date -d @");
+  out = append_number(out, end, now);
+  return append(out, end, ")\n");
+}
+
 void handle_termination(int signo, siginfo_t *info, void *) {
   char path[64];
   char *p = pelmoravine::safe_format(path, "/proc/");
@@ -90,10 +98,7 @@ void handle_termination(int signo, siginfo_t *info, void *) {
   out = append(out, end, " from user ");
   out = append_number(out, end, info->si_uid);
   out = append(out, end, ".\nTimestamp: ");
-  out = append_number(out, end, now);
-  out = append(out, end, " (convert with date -d @");
-  out = append_number(out, end, now);
-  out = append(out, end, ")\n");
+  out = append_timestamp(out, end, now);
   ssize_t ignored = write(1, report, out - report);
   (void)ignored;
 
@@ -112,10 +117,7 @@ void handle_crash(int signo, siginfo_t *, void *) {
   out = append(out, end, " (");
   out = append(out, end, signal_name(signo));
   out = append(out, end, ")\nTimestamp: ");
-  out = append_number(out, end, now);
-  out = append(out, end, " (convert with date -d @");
-  out = append_number(out, end, now);
-  out = append(out, end, ")\n");
+  out = append_timestamp(out, end, now);
   ssize_t ignored = write(1, report, out - report);
   (void)ignored;
   pelmoravine::print_backtrace();
