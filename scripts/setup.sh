@@ -28,6 +28,6 @@ cmake --install "$build" --prefix "$here/stage" >/dev/null
 
 # The example finds the installed library the way a user's project would.
 PKG_CONFIG_PATH="$here/stage/lib/pkgconfig${PKG_CONFIG_PATH:+:$PKG_CONFIG_PATH}" \
-  cmake -S examples -B "$build/example" -DCMAKE_PREFIX_PATH="$here/stage"
+  cmake -S examples -B "$build/example" -DCMAKE_PREFIX_PATH="$here/stage" ${EXAMPLE_CMAKE_EXTRA:-}
 cmake --build "$build/example" -j "$jobs"
 LD_LIBRARY_PATH="$here/stage/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" "$build/example/hestrel_example"

@@ -59,6 +59,7 @@ const char *level_name(unsigned int level) {
 
 using hestrel::errors::handler_tag;
 using hestrel::errors::lookup;
+using hestrel::errors::no_handle;
 
 extern "C" {
 
@@ -71,9 +72,11 @@ int zkerr_new(int *handle) {
     try {
       t.push_back(std::make_unique<handler_tag>());
     } catch (...) {
-      // No memory for another record: the caller keeps -1, a handle that
-      // names no handler, so every later call on it fails cleanly.
-      return 1;
+      // No memory for another record. -1 would name the default handler,
+      // so the caller gets a handle that names none, and every later call
+      // on it fails cleanly.
+      *handle = no_handle;
+      return 0;
     }
   }
   handler_tag &h = *t[slot];

@@ -15,6 +15,8 @@ namespace {
 
 bool write_to_stream(handler_tag &h, int handle, const char *message) {
   FILE *stream = h.destination.stream;
+  // Output mode 1 without a stream writes nothing rather than crash.
+  if (!stream) return true;
   if (handle == -1 && stream == stderr &&
       pelmoravine::vardel::RedirectZkerrToPythonStderr::m_count != 0 && python_is_initialized()) {
     python_write_stderr(message, thrown_from_fortran != 0);

@@ -28,7 +28,9 @@ enum {
  * made by zkerr_new. Unless noted, functions return 1 on success and 0 when
  * the handle names no handler (nothing is changed then). */
 
-/* Stores the lowest free handle in *handle (-1 first); always returns 1. */
+/* Stores the lowest free handle in *handle and returns 1. Only when no
+ * memory for another handler can be had it stores -2, a handle that names no
+ * handler, and returns 0. */
 int zkerr_new(int *handle);
 /* Deletes a handler; -1 and 0 are refused with a WARNING on handle -1. */
 void zkerr_delete(int handle);
@@ -61,14 +63,20 @@ char *zkerr_return_code(unsigned int level);
 /* Writes "Assert failed." with file and line to stderr when condition is 0. */
 void zkerr_assert(int condition, const char *file, int line);
 
-/* Deprecation log: reports once per call site through handle 0, only when
- * PELMORAVINE_DEPRECATION_WARNING is set at the first call. Returns 1. */
+/* Deprecation log: reports once per call site (file-name address, line)
+ * through handle 0, only when PELMORAVINE_DEPRECATION_WARNING is set at the
+ * first call. A '%' in file or function prints as itself. Returns 1. */
 int zklog_deprecation_warning(const char *file, int line, const char *function,
-                              const char *format, ...);
+                              const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 4, 5)))
+#endif
+    ;
 
 /* Fortran-callable twins: every argument by reference, hidden string lengths
  * ignored; the prefix is character*20, the message character*80, the level
- * text character*20. */
+ * text character*20. A message's "%%" prints one '%'; a message with any other
+ * '%' is printed as it stands. */
 void zkerrf_new_(int *handle, int *ierr);
 void zkerrf_delete_(int *handle);
 void zkerrf_prefix_(int *handle, char *prefix, int *ierr);

@@ -3,6 +3,7 @@
 #ifndef HESTREL_ERRORS_HANDLER_TABLE_HPP
 #define HESTREL_ERRORS_HANDLER_TABLE_HPP
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -32,6 +33,9 @@ handler_tag *lookup(int handle);
 // Set while the Fortran-callable raise runs: stream output then gets a
 // newline after the message.
 extern int thrown_from_fortran;
+
+// What zkerr_new stores when no record can be made: names no handler.
+constexpr int no_handle = -2;
 
 // Longest prefix zkerr_prefix accepts.
 constexpr std::size_t max_prefix_length = 511;
