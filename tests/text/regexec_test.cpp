@@ -1,0 +1,193 @@
+// Matcher tests: a table of patterns and subjects with match and group
+// bounds, every matcher message, and the bound on recursion depth.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "zk_regexp.h"
+#include "zkerr.h"
+
+namespace {
+
+std::string g_messages;
+int collect(char *message) {
+  g_messages += message;
+  return 0;
+}
+
+struct RegexecTest : ::testing::Test {
+  void SetUp() override {
+    g_messages.clear();
+    zkerr_window(-1, collect);
+  }
+};
+
+std::string fatal(const std::string &message) {
+  return "FATAL Error in regular expression: " + message + " \n";
+}
+
+// Offset of p in subject, -1 for NULL.
+long at(const char *subject, const char *p) { return p ? static_cast<long>(p - subject) : -1; }
+
+struct Case {
+  const char *pattern;
+  const char *subject;
+  int matched;
+  long start, end;               // entry 0
+  long group_start, group_end;   // group 1; -1 for NULL
+};
+
+const Case cases[] = {
+    {"", "", 1, 0, 0, -1, -1},
+    {"", "abc", 1, 0, 0, -1, -1},
+    {"a", "", 0, 0, 0, -1, -1},
+    {"x?$", "ab", 1, 2, 2, -1, -1},            // empty match at the NUL
+    {"^abc", "xabc", 0, 0, 0, -1, -1},         // anchored: one attempt only
+    {"^abc", "abcd", 1, 0, 3, -1, -1},
+    {"b^", "ab", 0, 0, 0, -1, -1},
+    {"a$", "aba", 1, 2, 3, -1, -1},
+    {"a$b", "a$b", 0, 0, 0, -1, -1},           // "$" is special everywhere
+    {"a*a", "aaaa", 1, 0, 4, -1, -1},          // back-off by one repetition
+    {"[a-c]*c", "abcabcx", 1, 0, 6, -1, -1},   // extends to the last "c"
+    {"x.*y", "xayby", 1, 0, 5, -1, -1},
+    {"a+", "baaa", 1, 1, 4, -1, -1},
+    {"ba+c", "bc", 0, 0, 0, -1, -1},
+    {"a|ab", "ab", 1, 0, 1, -1, -1},           // first alternative wins
+    {"(.)*", "xyz", 1, 0, 3, 2, 3},            // last iteration's bounds
+    {"(ab)+c", "ababc", 1, 0, 5, 2, 4},
+    {"(a)|b", "b", 1, 0, 1, -1, -1},           // group not taken
+    {"x(a)?y", "xy", 1, 0, 2, -1, -1},
+    {"x(a)?y", "xay", 1, 0, 3, 1, 2},
+    {"(b|c)d", "abdcd", 1, 1, 3, 1, 2},
+    {"[]a]", "]", 1, 0, 1, -1, -1},
+    {"[^-]", "-", 0, 0, 0, -1, -1},
+    {"[^-]", "-a", 1, 1, 2, -1, -1},
+    {"[a-]", "-", 1, 0, 1, -1, -1},
+    {"[a-cx-z]+", "--by--", 1, 2, 4, -1, -1},
+    {"[^a-c]+", "abxyc", 1, 2, 4, -1, -1},
+    {"a{2}", "aa{2}", 1, 1, 5, -1, -1},        // braces are ordinary
+    {"\\.", "a", 0, 0, 0, -1, -1},
+    {"\\.", "a.", 1, 1, 2, -1, -1},
+    {"\\n", "n", 1, 0, 1, -1, -1},
+    {"x*abc", "xxab", 0, 0, 0, -1, -1},        // required literal missing
+    {"x*abc", "ab xabc", 1, 3, 7, -1, -1},
+    {"\xe9+", "a\xe9\xe9", 1, 1, 3, -1, -1},   // bytes above 127
+};
+
+TEST_F(RegexecTest, MatchesTableOfCases) {
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.pattern) + " / " + c.subject);
+    zk_regexp *r = zk_regcomp(c.pattern);
+    ASSERT_NE(r, nullptr);
+    ASSERT_EQ(zk_regexec(r, c.subject), c.matched);
+    if (c.matched) {
+      EXPECT_EQ(at(c.subject, r->match_start[0]), c.start);
+      EXPECT_EQ(at(c.subject, r->match_end[0]), c.end);
+      EXPECT_EQ(at(c.subject, r->match_start[1]), c.group_start);
+      EXPECT_EQ(at(c.subject, r->match_end[1]), c.group_end);
+      for (int i = 2; i < ZK_NSUBEXP; ++i) EXPECT_EQ(r->match_start[i], nullptr);
+    }
+    std::free(r);
+  }
+  EXPECT_EQ(g_messages, "");
+}
+
+TEST_F(RegexecTest, MissingRequiredLiteralLeavesMatchFieldsAlone) {
+  zk_regexp *r = zk_regcomp("x*abc");
+  ASSERT_NE(r, nullptr);
+  const char *first = "abc";
+  ASSERT_EQ(zk_regexec(r, first), 1);
+  EXPECT_EQ(zk_regexec(r, "ab"), 0);
+  EXPECT_EQ(r->match_start[0], first);
+  EXPECT_EQ(r->match_end[0], first + 3);
+  std::free(r);
+}
+
+// A block made by hand after the compiled layout: header, then program.
+zk_regexp *hand_made(const unsigned char *program, std::size_t size) {
+  auto *r = static_cast<zk_regexp *>(std::calloc(1, offsetof(zk_regexp, program) + size));
+  std::memcpy(r->program, program, size);
+  return r;
+}
+
+TEST_F(RegexecTest, ReportsUnusableArgumentsAndCorruptPrograms) {
+  const unsigned char bad_magic[] = {0x9D, RX_END, 0, 0};
+  const unsigned char bad_opcode[] = {0x9C, 12, 0, 0};
+  const unsigned char no_successor[] = {0x9C, RX_ANY, 0, 0};
+  const unsigned char repeat_of_group[] = {0x9C, RX_STAR, 0, 6, RX_OPEN + 1, 0, 0, RX_END, 0, 0};
+  struct {
+    const unsigned char *program;
+    std::size_t size;
+    const char *subject;
+    const char *message;
+  } rows[] = {
+      {bad_magic, sizeof bad_magic, "a", "corrupted program"},
+      {bad_opcode, sizeof bad_opcode, "", "memory corruption"},
+      {no_successor, sizeof no_successor, "a", "corrupted pointers"},
+      // The count is 0, so the empty match at the start still succeeds.
+      {repeat_of_group, sizeof repeat_of_group, "", "internal foulup"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.message);
+    g_messages.clear();
+    zk_regexp *r = hand_made(row.program, row.size);
+    r->anchored = 1;  // one attempt, one message
+    zk_regexec(r, row.subject);
+    EXPECT_EQ(g_messages, fatal(row.message));
+    std::free(r);
+  }
+
+  g_messages.clear();
+  zk_regexp *r = zk_regcomp("a");
+  EXPECT_EQ(zk_regexec(r, nullptr), 0);
+  EXPECT_EQ(zk_regexec(nullptr, "a"), 0);
+  EXPECT_EQ(g_messages, fatal("NULL parameter") + fatal("NULL parameter"));
+  std::free(r);
+}
+
+TEST_F(RegexecTest, DeepRecursionFailsWithOneFatalReport) {
+  // Each iteration of a repeated group nests the search one level deeper.
+  std::string subject(1000000, 'a');
+  const char *patterns[] = {"(a)*", "(a)+b", "(a|b)*$"};
+  for (const char *p : patterns) {
+    SCOPED_TRACE(p);
+    g_messages.clear();
+    zk_regexp *r = zk_regcomp(p);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(zk_regexec(r, subject.c_str()), 0);
+    EXPECT_EQ(g_messages, fatal("recursion too deep"));
+    // The engine stays usable afterwards.
+    g_messages.clear();
+    EXPECT_EQ(zk_regexec(r, "aab"), 1);
+    EXPECT_EQ(g_messages, "");
+    std::free(r);
+  }
+}
+
+// The bound keeps the search within a thread stack far below the usual
+// 8 MiB, also in sanitizer builds, whose frames are larger.
+TEST_F(RegexecTest, DeepRecursionFitsASmallThreadStack) {
+  static std::string subject(1000000, 'a');
+  static int result = -1;
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 2 * 1024 * 1024);
+  pthread_t thread;
+  auto run = [](void *) -> void * {
+    zk_regexp *r = zk_regcomp("((a)(a|b))*$");
+    result = zk_regexec(r, subject.c_str());
+    std::free(r);
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attributes, run, nullptr), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(g_messages, fatal("recursion too deep"));
+}
+
+}  // namespace
