@@ -17,8 +17,9 @@ int zktoken_initialize(void);
 /* Does nothing. */
 void zktoken_terminate(void);
 
-/* Makes a new list from one line and stores its handle in *handle; always
- * returns 0 (a NULL handle pointer gets nothing stored). separators NULL
+/* Makes a new list from one line, stores its handle in *handle and returns
+ * 0. Only a NULL handle pointer (nothing made) and a table that cannot grow
+ * (*handle set to -1, FATAL report) give -1. separators NULL
  * means " ,\t"; every other NULL class means the empty set. pairs holds
  * opener/closer characters two by two. Problems are reported and end the
  * tokenizing early; the list keeps the tokens found so far. */

@@ -3,6 +3,7 @@
 #ifndef HESTREL_TEXT_INTERNAL_TOKEN_TABLE_HPP
 #define HESTREL_TEXT_INTERNAL_TOKEN_TABLE_HPP
 
+#include <cstddef>
 #include <vector>
 
 #include "zk_regexp.h"
@@ -31,6 +32,15 @@ token_tag *lookup(int handle);
 // it a new empty list. Returns its handle, or -1 when no memory could be had
 // (reported at FATAL).
 int new_list();
+
+// Every allocation of the token code goes through these, so that tests can
+// make one of them fail: with allocation_countdown at N >= 0 the allocation
+// N calls later fails (once) and the countdown goes back to -1.
+extern long allocation_countdown;
+void *allocate(std::size_t size);
+void *allocate_zeroed(std::size_t size);
+void *reallocate(void *block, std::size_t size);
+char *duplicate(const char *text);
 
 }  // namespace hestrel::text::tokens
 
