@@ -3,12 +3,16 @@
 #ifndef HESTREL_TESTS_ZKFILE_UTILS_SCRATCH_HPP
 #define HESTREL_TESTS_ZKFILE_UTILS_SCRATCH_HPP
 
+#include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "zkerr.h"
 
 namespace utils_test {
 
@@ -53,6 +57,58 @@ inline bool exists(const std::string &path) {
   return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found &&
          !ec;
 }
+
+// Collects what the default handler prints while it lives.
+class DefaultHandlerText {
+ public:
+  DefaultHandlerText() : stream_(open_memstream(&data_, &size_)) { zkerr_file(-1, stream_); }
+  ~DefaultHandlerText() {
+    zkerr_file(-1, stderr);
+    fclose(stream_);
+    free(data_);
+  }
+  DefaultHandlerText(const DefaultHandlerText &) = delete;
+  DefaultHandlerText &operator=(const DefaultHandlerText &) = delete;
+  std::string text() {
+    fflush(stream_);
+    return std::string(data_, size_);
+  }
+
+ private:
+  char *data_ = nullptr;
+  size_t size_ = 0;
+  FILE *stream_;
+};
+
+// Sends standard output into a file while it lives.
+class StdoutToFile {
+ public:
+  explicit StdoutToFile(const std::string &path) : path_(path) {
+    fflush(stdout);
+    saved_ = dup(1);
+    FILE *f = fopen(path.c_str(), "wb");
+    dup2(fileno(f), 1);
+    fclose(f);
+  }
+  ~StdoutToFile() { restore(); }
+  StdoutToFile(const StdoutToFile &) = delete;
+  StdoutToFile &operator=(const StdoutToFile &) = delete;
+  std::string text() {
+    restore();
+    return read_file(path_);
+  }
+
+ private:
+  void restore() {
+    if (saved_ < 0) return;
+    fflush(stdout);
+    dup2(saved_, 1);
+    close(saved_);
+    saved_ = -1;
+  }
+  std::string path_;
+  int saved_ = -1;
+};
 
 }  // namespace utils_test
 
