@@ -199,7 +199,7 @@ using ScratchTest = TempHomeTest;
 TEST_F(ScratchTest, PathIsTheParentAndATimeStampedName) {
   const std::regex expression(zkcommon_get_scratch_project_regular_expression());
   const std::regex month("Tmp_[0-9]{2}(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)[0-9]{4}_[0-9]{4}_[0-9]{5}");
-  for (const std::string parent : {root() + "/projects", root() + "/projects/", std::string("rel")}) {
+  for (const std::string &parent : {root() + "/projects", root() + "/projects/", std::string("rel")}) {
     env.set("PELMORAVINE_TEMP_PROJECT", parent);
     std::string path = zkcommon_get_scratch_project_path();
     std::string prefix = parent.back() == '/' ? parent : parent + "/";

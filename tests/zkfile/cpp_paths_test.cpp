@@ -103,7 +103,7 @@ TEST(UniqueNames, FourGroupsOfHexDigitsThenTheSuffix) {
 }
 
 TEST_F(CppPathsTest, UniqueTemporaryPathLiesInTheTemporaryDirectory) {
-  for (const std::string tmp : {root() + "/tmp", root() + "/tmp2/"}) {
+  for (const std::string &tmp : {root() + "/tmp", root() + "/tmp2/"}) {
     env.set("PELMORAVINE_TMPDIR", tmp);
     std::string path = pelmoravine::path::get_unique_temporary_file_path(".vrx");
     std::string prefix = tmp.back() == '/' ? tmp : tmp + "/";

@@ -1,5 +1,6 @@
 // Product directories below the installation root, the product-version table
 // and the product-name vocabularies.
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <vector>

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/zkfile_fixtures.hpp"
+#include "zkfile_fixtures.hpp"
 
 namespace zkfile_test {
 
