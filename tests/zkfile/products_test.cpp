@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -158,6 +159,15 @@ TEST(ProductVersion, LooksUpTheTableOnly) {
     EXPECT_EQ(version, row.status == 0 ? row.version : -5) << row.product;
   }
   EXPECT_EQ(pelmoravine::tolvane_version(), 72125);
+}
+
+TEST(ProductVersion, FirstUseFromSeveralThreadsSeesTheWholeTable) {
+  std::vector<int> versions(8, 0);
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < versions.size(); ++i)
+    threads.emplace_back([&versions, i] { zkfile_get_product_version("yorvet", &versions[i]); });
+  for (auto &t : threads) t.join();
+  for (int v : versions) EXPECT_EQ(v, 74125);
 }
 
 TEST(ProductNames, VocabulariesOfTheSuite) {

@@ -72,7 +72,7 @@ namespace pelmoravine {
 namespace path {
 
 std::string product_dir(const std::string &product) {
-  if (!is_known_product(product)) throw std::out_of_range("Invalid product: " + product);
+  if (!hestrel::zkfile::is_known_product(product)) throw std::out_of_range("Invalid product: " + product);
   return zkfile_get_product_dir_path(product);
 }
 

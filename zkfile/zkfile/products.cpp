@@ -32,6 +32,8 @@ std::unordered_set<std::string> make_internal_products() {
 
 }  // namespace
 
+namespace hestrel::zkfile {
+
 // Built during the library's load, before any caller can ask; a namespace
 // scope object is destroyed at exit.
 const std::unordered_set<std::string> PELMORAVINE_INTERNAL_PRODUCTS = make_internal_products();
@@ -50,6 +52,11 @@ const std::map<std::string, int> &get_version_numbers() {
 bool is_known_product(const std::string &name) {
   return get_version_numbers().count(name) != 0 || PELMORAVINE_INTERNAL_PRODUCTS.count(name) != 0;
 }
+
+}  // namespace hestrel::zkfile
+
+using hestrel::zkfile::get_version_numbers;
+using hestrel::zkfile::PELMORAVINE_INTERNAL_PRODUCTS;
 
 extern "C" int zkfile_find_product_dir(const char *product, char **out) {
   if (out != nullptr) *out = nullptr;

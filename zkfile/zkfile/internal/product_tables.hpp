@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_set>
 
+namespace hestrel::zkfile {
+
 // Product name -> version code, 20 rows in byte order of the names; built on
 // first use (thread-safe) and destroyed at exit.
 const std::map<std::string, int> &get_version_numbers();
@@ -17,5 +19,7 @@ extern const std::unordered_set<std::string> PELMORAVINE_INTERNAL_PRODUCTS;
 
 // Whether name belongs to either vocabulary (exact bytes).
 bool is_known_product(const std::string &name);
+
+}  // namespace hestrel::zkfile
 
 #endif
