@@ -1,0 +1,26 @@
+/* MD5 digests (RFC 1321) of a string, a file's contents or the standard
+ * input; each writes the 16 raw digest bytes into the caller's buffer. */
+#ifndef HESTREL_ZKFILE_MD5_H
+#define HESTREL_ZKFILE_MD5_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Digest of the bytes of text before its NUL; text must not be NULL.
+ * digest must hold at least 16 bytes. */
+void zkfile_md5_string(unsigned char *digest, const char *text);
+
+/* Digest of the file's contents: 0 when the file was opened, 1 when it cannot
+ * be opened (digest then 16 zero bytes). A read error part-way ends the input
+ * silently: the digest covers the bytes read before it. No messages. */
+int zkfile_md5_file(unsigned char *digest, const char *path);
+
+/* Digest of everything read from standard input until its end; always 0. */
+int zkfile_md5_filter(unsigned char *digest);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,42 @@
+/* Tracked files and the directory stack: streams opened through the search
+ * path with their directories remembered, and saved working directories. */
+#ifndef HESTREL_ZKFILE_TRACKED_H
+#define HESTREL_ZKFILE_TRACKED_H
+
+#include <stddef.h>
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* At most this many recorded streams at once. */
+#define ZKFILE_MAX_OPEN_FILES 100
+
+/* Opens name with mode and records the stream with its directory. A relative
+ * name opened with a mode containing 'r' is looked up along the search path.
+ * 0, or -1 with *stream NULL (also for a NULL argument, a recorded name over
+ * 255 characters, a directory of PATH_MAX characters or more, or a mode over
+ * 15 characters, which are refused with a WARNING before anything opens). */
+int zkfile_open(const char *name, FILE **stream, const char *mode);
+/* Closes a recorded stream and forgets it; 0. -1 for NULL (FATAL) or a
+ * stream not recorded (left open, no message). */
+int zkfile_close(FILE *stream);
+/* Writes the recorded directory, '/' and name of stream into buffer of size
+ * bytes; 0, or -1 with a FATAL message (buffer then holds the empty text
+ * when size allows). */
+int zkfile_file_get_path(FILE *stream, char *buffer, size_t size);
+/* Saves the working directory on the directory stack; 0, or -1. */
+int zkfile_dir_current_push(void);
+/* Changes back to the directory on top of the stack, exactly as it was
+ * saved, and removes it; the result of the change, -1 for an empty stack. */
+int zkfile_dir_current_pop(void);
+/* Expands dir and makes it the working directory; 0, or -1 (NULL, PATH_MAX
+ * characters or more, failed expansion, empty result, change refused). */
+int zkfile_dir_current_set(const char *dir);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
