@@ -132,8 +132,10 @@ void *reallocate(void *block, std::size_t size) {
 char *duplicate(const char *text) { return injected_failure() ? nullptr : strdup(text); }
 
 std::vector<token_tag> &toks() {
-  static std::vector<token_tag> table;
-  return table;
+  // Never destroyed: lists may still be used by other objects' destructors
+  // at exit, and lists a program leaves open stay reachable, not leaked.
+  static std::vector<token_tag> *table = new std::vector<token_tag>;
+  return *table;
 }
 
 token_tag *lookup(int handle) {
