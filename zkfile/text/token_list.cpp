@@ -138,10 +138,11 @@ std::vector<token_tag> &toks() {
   return *table;
 }
 
+int num_toks() { return static_cast<int>(toks().size()); }
+
 token_tag *lookup(int handle) {
-  std::vector<token_tag> &table = toks();
-  if (handle < 0 || static_cast<std::size_t>(handle) >= table.size()) return nullptr;
-  token_tag &t = table[static_cast<std::size_t>(handle)];
+  if (handle < 0 || handle >= num_toks()) return nullptr;
+  token_tag &t = toks()[static_cast<std::size_t>(handle)];
   return t.in_use == 1 ? &t : nullptr;
 }
 
