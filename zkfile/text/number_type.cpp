@@ -29,6 +29,10 @@ bool parse_double(const char *string, double &value) {
   const char *first = number_body(string);
   const char *last = first + std::strlen(first);
   if (first == last) return false;
+  // Given "0x" in general format, Abseil reads a hexadecimal float; only
+  // decimal notation counts as a real number here.
+  const char *digits = first[0] == '-' ? first + 1 : first;
+  if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) return false;
   double parsed = 0;
   absl::from_chars_result r = absl::from_chars(first, last, parsed, absl::chars_format::general);
   if (r.ec != std::errc() || r.ptr != last) return false;

@@ -1,0 +1,51 @@
+// The reporting route and error handle shared by the file services, and
+// the one rule by which they join a directory and a name.
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "internal/report.hpp"
+#include "zkerr.h"
+
+extern "C" {
+
+int errHand_zkfile = -1;
+
+void failure(const char *format, ...) {
+  if (!format) return;
+  // The message is formatted into storage of its own size rather than a
+  // path-sized buffer, so a long path in it is neither cut nor overrun.
+  const int saved_errno = errno;
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  if (length >= 0) {
+    try {
+      std::vector<char> text(static_cast<std::size_t>(length) + 1);
+      std::vsnprintf(text.data(), text.size(), format, again);
+      zkerr_throw(errHand_zkfile, ZKERR_WARNING, "%s", text.data());
+    } catch (...) {
+      zkerr_throw(errHand_zkfile, ZKERR_WARNING, "%s", format);
+    }
+  }
+  va_end(again);
+  // Callers report errno after the warning; raising must not change it.
+  errno = saved_errno;
+}
+
+}  // extern "C"
+
+namespace hestrel::zkfile {
+
+std::string join(const std::string &dir, const std::string &name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + '/' + name;
+}
+
+}  // namespace hestrel::zkfile
