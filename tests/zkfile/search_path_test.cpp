@@ -157,6 +157,18 @@ TEST_F(SearchPathTest, WorkingAndHomeDirectoriesAreAddedOnceWithTheirFlags) {
             "item:2  cwd:0 home:0  dir:" + home() + "\n");
 }
 
+TEST_F(SearchPathTest, UnreadableWorkingDirectoryIsNotAdded) {
+  ASSERT_EQ(zkfile_path_set("x"), 0);
+  ASSERT_EQ(mkdir("gone", 0755), 0);
+  ASSERT_EQ(chdir("gone"), 0);
+  ASSERT_EQ(rmdir((work() + "/gone").c_str()), 0);
+  MessageCapture messages;
+  EXPECT_EQ(zkfile_path_add_cwd(), -1);
+  EXPECT_THAT(messages.text(), HasSubstr("FATAL zkfile_dir_current_get: current_path "));
+  EXPECT_EQ(zkfile_dir_current_push(), -1);
+  EXPECT_EQ(path_text(), "x");
+}
+
 TEST_F(SearchPathTest, LookupFindsTheFirstDirectoryWithTheWantedKind) {
   for (const char *dir : {"d1", "d2", "d3", "d1/sub"}) ASSERT_EQ(mkdir(dir, 0755), 0);
   ASSERT_TRUE(write_file("d2/f"));
