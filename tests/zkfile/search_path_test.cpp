@@ -3,11 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -58,6 +61,21 @@ TEST_F(SearchPathTest, FirstUseSetsUpTheDefaults) {
             "item:5  cwd:0 home:0  dir:/../../data/xres\n");
   EXPECT_EQ(path_text(), ".:" + appdata + "/tolvane:/../../data:/../../data/res:/../../data/xres");
   EXPECT_TRUE(zkfile_test::is_directory(appdata));
+}
+
+TEST_F(SearchPathTest, RacingFirstUsesSetUpOnce) {
+  std::vector<std::string> seen(4);
+  std::vector<std::thread> threads;
+  for (std::string &text : seen)
+    threads.emplace_back([&text] {
+      char *out = nullptr;
+      if (zkfile_path_get(&out) == 0) text = take(out);
+    });
+  for (std::thread &thread : threads) thread.join();
+  for (const std::string &text : seen) EXPECT_EQ(text, seen[0]);
+  EXPECT_EQ(seen[0].rfind(".:", 0), 0u);
+  EXPECT_EQ(std::count(seen[0].begin(), seen[0].end(), ':'), 4);  // five items, none twice
+  EXPECT_EQ(path_text(), seen[0]);
 }
 
 TEST_F(SearchPathTest, ClearAsFirstUseLeavesThePathEmpty) {
