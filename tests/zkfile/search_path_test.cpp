@@ -149,6 +149,13 @@ TEST_F(SearchPathTest, PartsBeyondThePathLimitAreRefusedWhole) {
     EXPECT_THAT(messages.text(), HasSubstr("does not fit the path limit"));
     EXPECT_EQ(path_text(), "keep");
   }
+  {
+    // A variable name beyond what the expansion takes is not cut either.
+    MessageCapture messages;
+    EXPECT_EQ(zkfile_path_add(("new:$" + std::string(200, 'V')).c_str()), -1);
+    EXPECT_THAT(messages.text(), HasSubstr("could not be expanded"));
+    EXPECT_EQ(path_text(), "keep");
+  }
   EXPECT_EQ(zkfile_path_add(longest.c_str()), 0);
   EXPECT_EQ(path_text(), "keep:" + longest);
 }

@@ -86,6 +86,10 @@ int add_parts(SearchPath &path, const char *text) {
     // A failed user or variable lookup still leaves the rest of the part:
     // the part is kept as far as it expanded, so the code is not consulted.
     if (part.size() < PATH_MAX) zkfile_dir_expand(part.c_str(), &out);
+    if (part.size() < PATH_MAX && out == nullptr) {
+      raise(ZKERR_WARNING, "ZKFILE: a search path directory could not be expanded; nothing was added\n");
+      return -1;
+    }
     if (out == nullptr || std::strlen(out) >= PATH_MAX) {
       std::free(out);
       raise(ZKERR_WARNING,
