@@ -59,6 +59,10 @@ TEST(Base64, PaddingByLeftoverBytes) {
   EXPECT_EQ(out[0], '\0');
   EXPECT_EQ(modp_b64_encode(out, "abc", -3), 0);  // a negative length encodes nothing
   EXPECT_EQ(out[0], '\0');
+  // Text longer than INT_MAX could not be counted by the result; nothing is read.
+  out[0] = 'x';
+  EXPECT_EQ(modp_b64_encode(out, "abc", 1610612734), -1);
+  EXPECT_EQ(out[0], '\0');
 }
 
 std::string openssl_encode(const std::string &raw) {

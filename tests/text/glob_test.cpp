@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "text/internal/token_table.hpp"
 #include "zkerr.h"
 #include "zktoken.h"
 #include "zktoken_glob.h"
@@ -77,6 +78,7 @@ TEST_F(GlobTest, FirstMatchingPatternWins) {
   EXPECT_EQ(zktoken_regex_index(h, "bz"), 3);
   EXPECT_EQ(zktoken_regex_index(h, "zzz"), -1);
   EXPECT_EQ(g_messages, "");
+  zktoken_delete(h);
 }
 
 TEST_F(GlobTest, BadHandles) {
@@ -117,6 +119,7 @@ TEST_F(GlobTest, PatternsMustBeCompiledAfterAddingOrClearing) {
   EXPECT_EQ(zktoken_regex_compile(h), 0);
   EXPECT_EQ(zktoken_regex_index(h, "a"), -1);
   EXPECT_EQ(g_messages, "");
+  zktoken_delete(h);
 }
 
 TEST_F(GlobTest, PatternThatDoesNotCompileNeverMatches) {
@@ -126,6 +129,7 @@ TEST_F(GlobTest, PatternThatDoesNotCompileNeverMatches) {
   EXPECT_EQ(zktoken_regex_index(h, "bb"), 1);
   EXPECT_EQ(zktoken_regex_index(h, "(a"), -1);
   EXPECT_EQ(g_messages, regex_fatal("NULL parameter") + regex_fatal("NULL parameter"));
+  zktoken_delete(h);
 }
 
 TEST_F(GlobTest, ExpressionLongerThanItsBufferIsRefused) {
@@ -142,6 +146,20 @@ TEST_F(GlobTest, ExpressionLongerThanItsBufferIsRefused) {
   g_messages.clear();
   EXPECT_EQ(zktoken_regex_index(h, std::string(2000, '1').c_str()), -1);
   EXPECT_EQ(g_messages, regex_fatal("NULL parameter") + regex_fatal("NULL parameter"));
+  zktoken_delete(h);
+}
+
+TEST_F(GlobTest, PatternArrayThatCannotBeAllocated) {
+  int h = compiled({"a*"});
+  hestrel::text::tokens::allocation_countdown = 0;  // the next allocation fails
+  EXPECT_EQ(zktoken_regex_compile(h), -1);
+  EXPECT_EQ(g_messages, "FATAL zktoken_regex_compile(): can't allocate pattern array \n");
+  g_messages.clear();
+  EXPECT_EQ(zktoken_regex_index(h, "a"), -1);  // no patterns left in force
+  EXPECT_NE(g_messages.find("not enough regular expressions"), std::string::npos);
+  EXPECT_EQ(zktoken_regex_compile(h), 0);
+  EXPECT_EQ(zktoken_regex_index(h, "a"), 0);
+  zktoken_delete(h);
 }
 
 }  // namespace

@@ -140,6 +140,9 @@ TEST_F(DirsTest, TemporaryDirectory) {
   EXPECT_EQ(mode_of(root() + "/scratch/t"), 0755);
   EXPECT_FALSE(is_directory(root() + "/never"));
   EXPECT_EQ(zkfile_get_directory_path(DIR_TEMP), root() + "/scratch/t");
+  // Set but empty still wins: the working directory, which exists.
+  env.set("PELMORAVINE_TMPDIR", "");
+  EXPECT_EQ(ask(zkfile_get_pelmoravine_temp), "0:");
   // A text beyond the path limit is refused, not cut.
   env.set("PELMORAVINE_TMPDIR", root() + "/" + std::string(PATH_MAX, 't'));
   MessageCapture messages;

@@ -2,6 +2,7 @@
 // comparison to validate a decoded group, one store to write it.
 #include "modp_b64.hpp"
 
+#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -12,6 +13,9 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 // Any character outside the alphabet maps here in every decoding table, so the
 // OR of a group's four entries exceeds kBadGroup - 1 exactly when one is bad.
 constexpr std::uint32_t kBadChar = 0x01FFFFFF;
+
+// The longest input whose encoding, 4 * ceil(len / 3), is still an int.
+constexpr int kMaxEncodable = 3 * (INT_MAX / 4);
 
 struct EncodeTables {
   char e0[256];  // character of the byte's top six bits
@@ -71,6 +75,11 @@ int modp_b64_encode(char *dest, const char *src, int len) {
   if (len <= 0) {
     dest[0] = '\0';
     return 0;
+  }
+  // Beyond this the text's length would not fit the int result.
+  if (len > kMaxEncodable) {
+    dest[0] = '\0';
+    return -1;
   }
   const unsigned char *s = reinterpret_cast<const unsigned char *>(src);
   unsigned char *p = reinterpret_cast<unsigned char *>(dest);

@@ -9,7 +9,8 @@
 
 // Encodes len bytes of src into dest and ends the text with a NUL. Returns the
 // number of characters written without the NUL: 4 * ceil(len / 3). dest must
-// hold that many characters plus one. A negative len encodes nothing.
+// hold that many characters plus one. A negative len encodes nothing; a len
+// whose encoding would be longer than INT_MAX gives -1 and the empty text.
 int modp_b64_encode(char *dest, const char *src, int len);
 
 // Decodes len characters of base64 text into dest (no NUL is added) and

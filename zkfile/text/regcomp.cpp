@@ -33,15 +33,15 @@ bool is_repeat(char c) { return c == '*' || c == '+' || c == '?'; }
 class Compiler {
  public:
   Compiler(const char *pattern, unsigned char *code)
-      : parse_(pattern), code_(code ? code : &dummy_), sizing_(code == nullptr) {}
+      : regparse(pattern), regcode(code ? code : &regdummy), sizing_(code == nullptr) {}
 
-  unsigned char *expression(bool parenthesised, int *flags);
-  std::size_t size() const { return size_; }
-  unsigned char *position() const { return code_; }
+  unsigned char *reg(bool parenthesised, int *flags);
+  std::size_t size() const { return regsize; }
+  unsigned char *position() const { return regcode; }
 
  private:
   unsigned char *branch(int *flags);
-  unsigned char *piece(int *flags);
+  unsigned char *regpiece(int *flags);
   unsigned char *atom(int *flags);
   unsigned char *set(int *flags);
 
@@ -50,49 +50,51 @@ class Compiler {
   void insert(int op, unsigned char *operand);
   void tail(unsigned char *chain, unsigned char *target);
   void operand_tail(unsigned char *node, unsigned char *target);
-  unsigned char *next(unsigned char *node) { return node == &dummy_ ? nullptr : node_next(node); }
+  unsigned char *next(unsigned char *node) { return node == &regdummy ? nullptr : node_next(node); }
 
   unsigned char *fail(const char *message) {
     zk_regerror(message);
     return nullptr;
   }
 
-  const char *parse_;
-  int groups_ = 1;
-  std::size_t size_ = 1;  // the magic byte
-  unsigned char dummy_ = 0;
-  unsigned char *code_;
+  // Working state, fresh for each pass: parse position, next group number,
+  // byte count, emission position and the sink it points at while sizing.
+  const char *regparse;
+  int regnpar = 1;
+  std::size_t regsize = 1;  // the magic byte
+  unsigned char regdummy = 0;
+  unsigned char *regcode;
   bool sizing_;
 };
 
 unsigned char *Compiler::node(int op) {
-  unsigned char *at = code_;
+  unsigned char *at = regcode;
   if (sizing_) {
-    size_ += 3;
+    regsize += 3;
     return at;
   }
-  *code_++ = static_cast<unsigned char>(op);
-  *code_++ = 0;
-  *code_++ = 0;
+  *regcode++ = static_cast<unsigned char>(op);
+  *regcode++ = 0;
+  *regcode++ = 0;
   return at;
 }
 
 void Compiler::byte(int value) {
   if (sizing_) {
-    ++size_;
+    ++regsize;
     return;
   }
-  *code_++ = static_cast<unsigned char>(value);
+  *regcode++ = static_cast<unsigned char>(value);
 }
 
 // Moves everything from operand on three bytes up and puts a node there.
 void Compiler::insert(int op, unsigned char *operand) {
   if (sizing_) {
-    size_ += 3;
+    regsize += 3;
     return;
   }
-  std::memmove(operand + 3, operand, static_cast<std::size_t>(code_ - operand));
-  code_ += 3;
+  std::memmove(operand + 3, operand, static_cast<std::size_t>(regcode - operand));
+  regcode += 3;
   operand[0] = static_cast<unsigned char>(op);
   operand[1] = 0;
   operand[2] = 0;
@@ -100,7 +102,7 @@ void Compiler::insert(int op, unsigned char *operand) {
 
 // Links the last node of the chain that starts at chain to target.
 void Compiler::tail(unsigned char *chain, unsigned char *target) {
-  if (chain == &dummy_) return;
+  if (chain == &regdummy) return;
   unsigned char *scan = chain;
   for (unsigned char *n = next(scan); n; n = next(scan)) scan = n;
   std::ptrdiff_t offset = node_op(scan) == RX_LOOP ? scan - target : target - scan;
@@ -110,17 +112,17 @@ void Compiler::tail(unsigned char *chain, unsigned char *target) {
 
 // Links the end of an alternative's own chain; other nodes have none.
 void Compiler::operand_tail(unsigned char *alternative, unsigned char *target) {
-  if (alternative == &dummy_ || node_op(alternative) != RX_ALT) return;
+  if (alternative == &regdummy || node_op(alternative) != RX_ALT) return;
   tail(node_operand(alternative), target);
 }
 
-unsigned char *Compiler::expression(bool parenthesised, int *flags) {
+unsigned char *Compiler::reg(bool parenthesised, int *flags) {
   *flags = RX_HAS_WIDTH;
   unsigned char *first = nullptr;
   int group = 0;
   if (parenthesised) {
-    if (groups_ >= max_groups) return fail("too many ()");
-    group = groups_++;
+    if (regnpar >= max_groups) return fail("too many ()");
+    group = regnpar++;
     first = node(RX_OPEN + group);
   }
 
@@ -133,8 +135,8 @@ unsigned char *Compiler::expression(bool parenthesised, int *flags) {
     first = alternative;
   if (!(branch_flags & RX_HAS_WIDTH)) *flags &= ~RX_HAS_WIDTH;
   *flags |= branch_flags & RX_STARTS_REPEAT;
-  while (*parse_ == '|') {
-    ++parse_;
+  while (*regparse == '|') {
+    ++regparse;
     alternative = branch(&branch_flags);
     if (!alternative) return nullptr;
     tail(first, alternative);
@@ -147,10 +149,10 @@ unsigned char *Compiler::expression(bool parenthesised, int *flags) {
   for (unsigned char *scan = first; scan; scan = next(scan)) operand_tail(scan, closing);
 
   if (parenthesised) {
-    if (*parse_ != ')') return fail("unmatched ()");
-    ++parse_;
-  } else if (*parse_ != '\0') {
-    return fail(*parse_ == ')' ? "unmatched ()" : "junk on end");
+    if (*regparse != ')') return fail("unmatched ()");
+    ++regparse;
+  } else if (*regparse != '\0') {
+    return fail(*regparse == ')' ? "unmatched ()" : "junk on end");
   }
   return first;
 }
@@ -159,9 +161,9 @@ unsigned char *Compiler::branch(int *flags) {
   *flags = 0;
   unsigned char *first = node(RX_ALT);
   unsigned char *chain = nullptr;
-  while (*parse_ != '\0' && *parse_ != '|' && *parse_ != ')') {
+  while (*regparse != '\0' && *regparse != '|' && *regparse != ')') {
     int piece_flags = 0;
-    unsigned char *latest = piece(&piece_flags);
+    unsigned char *latest = regpiece(&piece_flags);
     if (!latest) return nullptr;
     *flags |= piece_flags & RX_HAS_WIDTH;
     if (!chain)
@@ -174,11 +176,11 @@ unsigned char *Compiler::branch(int *flags) {
   return first;
 }
 
-unsigned char *Compiler::piece(int *flags) {
+unsigned char *Compiler::regpiece(int *flags) {
   int atom_flags = 0;
   unsigned char *first = atom(&atom_flags);
   if (!first) return nullptr;
-  char op = *parse_;
+  char op = *regparse;
   if (!is_repeat(op)) {
     *flags = atom_flags;
     return first;
@@ -209,33 +211,33 @@ unsigned char *Compiler::piece(int *flags) {
     tail(first, empty);
     operand_tail(first, empty);
   }
-  ++parse_;
-  if (is_repeat(*parse_)) return fail("nested *?+");
+  ++regparse;
+  if (is_repeat(*regparse)) return fail("nested *?+");
   return first;
 }
 
 unsigned char *Compiler::atom(int *flags) {
   *flags = 0;
   unsigned char *first = nullptr;
-  char c = *parse_;
+  char c = *regparse;
   switch (c) {
     case '^':
-      ++parse_;
+      ++regparse;
       return node(RX_LINE_START);
     case '$':
-      ++parse_;
+      ++regparse;
       return node(RX_LINE_END);
     case '.':
-      ++parse_;
+      ++regparse;
       *flags = RX_HAS_WIDTH | RX_SIMPLE;
       return node(RX_ANY);
     case '[':
-      ++parse_;
+      ++regparse;
       return set(flags);
     case '(': {
-      ++parse_;
+      ++regparse;
       int group_flags = 0;
-      first = expression(true, &group_flags);
+      first = reg(true, &group_flags);
       if (!first) return nullptr;
       *flags = group_flags & (RX_HAS_WIDTH | RX_STARTS_REPEAT);
       return first;
@@ -250,21 +252,21 @@ unsigned char *Compiler::atom(int *flags) {
     case '*':
       return fail("?+* follows nothing");
     case '\\':
-      if (parse_[1] == '\0') return fail("trailing \\");
+      if (regparse[1] == '\0') return fail("trailing \\");
       first = node(RX_LITERAL);
-      byte(static_cast<unsigned char>(parse_[1]));
+      byte(static_cast<unsigned char>(regparse[1]));
       byte('\0');
-      parse_ += 2;
+      regparse += 2;
       *flags = RX_HAS_WIDTH | RX_SIMPLE;
       return first;
     default: {
-      std::size_t length = std::strcspn(parse_, special_characters);
+      std::size_t length = std::strcspn(regparse, special_characters);
       if (length == 0) return fail("internal disaster");
       // An operator after a run applies to its last character alone.
-      if (length > 1 && is_repeat(parse_[length])) --length;
+      if (length > 1 && is_repeat(regparse[length])) --length;
       *flags = RX_HAS_WIDTH | (length == 1 ? RX_SIMPLE : 0);
       first = node(RX_LITERAL);
-      for (; length > 0; --length) byte(static_cast<unsigned char>(*parse_++));
+      for (; length > 0; --length) byte(static_cast<unsigned char>(*regparse++));
       byte('\0');
       return first;
     }
@@ -274,34 +276,34 @@ unsigned char *Compiler::atom(int *flags) {
 // The set after "[" up to and including its "]".
 unsigned char *Compiler::set(int *flags) {
   unsigned char *first;
-  if (*parse_ == '^') {
+  if (*regparse == '^') {
     first = node(RX_ANY_BUT);
-    ++parse_;
+    ++regparse;
   } else {
     first = node(RX_ANY_OF);
   }
-  if (*parse_ == ']' || *parse_ == '-') byte(static_cast<unsigned char>(*parse_++));
-  while (*parse_ != '\0' && *parse_ != ']') {
-    if (*parse_ != '-') {
-      byte(static_cast<unsigned char>(*parse_++));
+  if (*regparse == ']' || *regparse == '-') byte(static_cast<unsigned char>(*regparse++));
+  while (*regparse != '\0' && *regparse != ']') {
+    if (*regparse != '-') {
+      byte(static_cast<unsigned char>(*regparse++));
       continue;
     }
-    ++parse_;
-    if (*parse_ == ']' || *parse_ == '\0') {
+    ++regparse;
+    if (*regparse == ']' || *regparse == '\0') {
       byte('-');
       continue;
     }
     // The range starts from the character before the "-", which the
     // first-member rule guarantees lies inside the set.
-    int low = static_cast<unsigned char>(parse_[-2]) + 1;
-    int high = static_cast<unsigned char>(parse_[0]);
+    int low = static_cast<unsigned char>(regparse[-2]) + 1;
+    int high = static_cast<unsigned char>(regparse[0]);
     if (low > high + 1) return fail("invalid [] range");
     for (; low <= high; ++low) byte(low);
-    ++parse_;
+    ++regparse;
   }
   byte('\0');
-  if (*parse_ != ']') return fail("unmatched []");
-  ++parse_;
+  if (*regparse != ']') return fail("unmatched []");
+  ++regparse;
   *flags = RX_HAS_WIDTH | RX_SIMPLE;
   return first;
 }
@@ -349,7 +351,7 @@ extern "C" zk_regexp *zk_regcomp(const char *pattern) {
 
   int flags = 0;
   Compiler sizing(pattern, nullptr);
-  if (!sizing.expression(false, &flags)) return nullptr;
+  if (!sizing.reg(false, &flags)) return nullptr;
   std::size_t size = sizing.size();
   if (size >= max_program_size) {
     zk_regerror("regexp too big");
@@ -364,7 +366,7 @@ extern "C" zk_regexp *zk_regcomp(const char *pattern) {
   std::memset(expression, 0, offsetof(zk_regexp, program));
   expression->program[0] = RX_MAGIC;
   Compiler writing(pattern, expression->program + 1);
-  if (!writing.expression(false, &flags) ||
+  if (!writing.reg(false, &flags) ||
       static_cast<std::size_t>(writing.position() - expression->program) != size) {
     std::free(expression);
     return nullptr;

@@ -15,15 +15,15 @@ namespace {
 // Working state of one zk_regexec call. The recursive walk keeps its own
 // frames small by holding everything else here.
 struct Matcher {
-  const char *bol;    // start of the subject
-  const char *input;  // cursor
-  char **startp;
-  char **endp;
+  const char *regbol;    // start of the subject
+  const char *reginput;  // cursor
+  char **regstartp;      // the expression's match_start
+  char **regendp;        // the expression's match_end
   unsigned depth = 0;
   unsigned long steps = 0;
   bool abandoned = false;  // a bound was reached: every branch now fails
 
-  int match(unsigned char *node);
+  int regmatch(unsigned char *node);
   int step(const unsigned char *node);
   std::size_t repeat(unsigned char *node);
   bool enter();
@@ -50,7 +50,7 @@ bool Matcher::enter() {
 // How often the simple node matches in a row from the cursor; the cursor
 // ends after the last repetition.
 std::size_t Matcher::repeat(unsigned char *node) {
-  const char *scan = input;
+  const char *scan = reginput;
   const char *set = node_text(node);
   switch (node_op(node)) {
     case RX_ANY:
@@ -69,8 +69,8 @@ std::size_t Matcher::repeat(unsigned char *node) {
       zk_regerror("internal foulup");
       return 0;
   }
-  std::size_t count = static_cast<std::size_t>(scan - input);
-  input = scan;
+  std::size_t count = static_cast<std::size_t>(scan - reginput);
+  reginput = scan;
   return count;
 }
 
@@ -81,26 +81,26 @@ __attribute__((noinline)) int Matcher::step(const unsigned char *node) {
   const char *text = node_text(node);
   switch (node_op(node)) {
     case RX_LINE_START:
-      return input == bol;
+      return reginput == regbol;
     case RX_LINE_END:
-      return *input == '\0';
+      return *reginput == '\0';
     case RX_ANY:
-      if (*input == '\0') return 0;
-      ++input;
+      if (*reginput == '\0') return 0;
+      ++reginput;
       return 1;
     case RX_ANY_OF:
-      if (*input == '\0' || !std::strchr(text, *input)) return 0;
-      ++input;
+      if (*reginput == '\0' || !std::strchr(text, *reginput)) return 0;
+      ++reginput;
       return 1;
     case RX_ANY_BUT:
-      if (*input == '\0' || std::strchr(text, *input)) return 0;
-      ++input;
+      if (*reginput == '\0' || std::strchr(text, *reginput)) return 0;
+      ++reginput;
       return 1;
     case RX_LITERAL: {
-      if (*text != *input) return 0;
+      if (*text != *reginput) return 0;
       std::size_t length = std::strlen(text);
-      if (length > 1 && std::strncmp(text, input, length) != 0) return 0;
-      input += length;
+      if (length > 1 && std::strncmp(text, reginput, length) != 0) return 0;
+      reginput += length;
       return 1;
     }
     default:  // RX_EMPTY, RX_LOOP
@@ -110,14 +110,14 @@ __attribute__((noinline)) int Matcher::step(const unsigned char *node) {
 
 // Whether a repetition may try its successor with the cursor where it
 // stands: the character after the repetition must start a following literal.
-static int may_follow(const unsigned char *next, const char *input) {
-  return !next || node_op(next) != RX_LITERAL || *input == *node_text(next);
+static int may_follow(const unsigned char *next, const char *cursor) {
+  return !next || node_op(next) != RX_LITERAL || *cursor == *node_text(next);
 }
 
 // 1 when the program, entered at node with the cursor where it stands, runs
 // to RX_END (the cursor then ends the match); 0 otherwise. Recursion happens
 // only at true choices, group boundaries and repetition back-off.
-int Matcher::match(unsigned char *node) {
+int Matcher::regmatch(unsigned char *node) {
   if (!enter()) return 0;
   int matched = 0;
   unsigned char *next;
@@ -151,24 +151,24 @@ int Matcher::match(unsigned char *node) {
           next = node_operand(node);
           break;
         }
-        save = input;
+        save = reginput;
         do {
-          if (match(node_operand(node))) {
+          if (regmatch(node_operand(node))) {
             matched = 1;
             goto out;
           }
-          input = save;
+          reginput = save;
           node = node_next(node);
         } while (node && node_op(node) == RX_ALT);
         goto out;
       case RX_STAR:
       case RX_PLUS:
-        save = input;
+        save = reginput;
         count = repeat(node_operand(node));
         for (;;) {
           if (node_op(node) == RX_PLUS && count == 0) goto out;
-          input = save + count;
-          if (may_follow(next, input) && match(next)) {
+          reginput = save + count;
+          if (may_follow(next, reginput) && regmatch(next)) {
             matched = 1;
             goto out;
           }
@@ -177,18 +177,18 @@ int Matcher::match(unsigned char *node) {
         }
       default:
         if (node_op(node) > RX_OPEN && node_op(node) < RX_OPEN + ZK_NSUBEXP) {
-          save = input;
-          if (match(next)) {
-            char *&entry = startp[node_op(node) - RX_OPEN];
+          save = reginput;
+          if (regmatch(next)) {
+            char *&entry = regstartp[node_op(node) - RX_OPEN];
             if (!entry) entry = const_cast<char *>(save);
             matched = 1;
           }
           goto out;
         }
         if (node_op(node) > RX_CLOSE && node_op(node) < RX_CLOSE + ZK_NSUBEXP) {
-          save = input;
-          if (match(next)) {
-            char *&entry = endp[node_op(node) - RX_CLOSE];
+          save = reginput;
+          if (regmatch(next)) {
+            char *&entry = regendp[node_op(node) - RX_CLOSE];
             if (!entry) entry = const_cast<char *>(save);
             matched = 1;
           }
@@ -214,10 +214,10 @@ int attempt(zk_regexp *expression, Matcher &m, const char *start) {
     expression->match_start[i] = nullptr;
     expression->match_end[i] = nullptr;
   }
-  m.input = start;
-  if (!m.match(expression->program + 1)) return 0;
+  m.reginput = start;
+  if (!m.regmatch(expression->program + 1)) return 0;
   expression->match_start[0] = const_cast<char *>(start);
-  expression->match_end[0] = const_cast<char *>(m.input);
+  expression->match_end[0] = const_cast<char *>(m.reginput);
   return 1;
 }
 
@@ -246,10 +246,10 @@ extern "C" int zk_regexec(zk_regexp *expression, const char *subject) {
   }
 
   Matcher m;
-  m.bol = subject;
-  m.input = subject;
-  m.startp = expression->match_start;
-  m.endp = expression->match_end;
+  m.regbol = subject;
+  m.reginput = subject;
+  m.regstartp = expression->match_start;
+  m.regendp = expression->match_end;
 
   if (expression->anchored) return attempt(expression, m, subject);
   const char *scan = subject;

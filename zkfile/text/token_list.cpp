@@ -132,14 +132,17 @@ void *reallocate(void *block, std::size_t size) {
 char *duplicate(const char *text) { return injected_failure() ? nullptr : strdup(text); }
 
 std::vector<token_tag> &toks() {
-  static std::vector<token_tag> table;
-  return table;
+  // Never destroyed: lists may still be used by other objects' destructors
+  // at exit, and lists a program leaves open stay reachable, not leaked.
+  static std::vector<token_tag> *table = new std::vector<token_tag>;
+  return *table;
 }
 
+int num_toks() { return static_cast<int>(toks().size()); }
+
 token_tag *lookup(int handle) {
-  std::vector<token_tag> &table = toks();
-  if (handle < 0 || static_cast<std::size_t>(handle) >= table.size()) return nullptr;
-  token_tag &t = table[static_cast<std::size_t>(handle)];
+  if (handle < 0 || handle >= num_toks()) return nullptr;
+  token_tag &t = toks()[static_cast<std::size_t>(handle)];
   return t.in_use == 1 ? &t : nullptr;
 }
 

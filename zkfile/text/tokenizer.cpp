@@ -17,10 +17,6 @@ std::string stored_line;
 std::size_t current_pos = 0;
 std::size_t current_length = 0;
 
-struct Classes {
-  const char *separators, *pairs, *comments, *escapes, *specials;
-};
-
 bool holds(const char *set, char c) { return c != '\0' && std::strchr(set, c) != nullptr; }
 
 void skip_separators(const char *separators) {
@@ -28,8 +24,10 @@ void skip_separators(const char *separators) {
 }
 
 // The next token of the line as a new malloc'd string, or nullptr when the
-// line has no more (or a problem ended it). line starts a new line.
-char *mystrtok(const char *line, const Classes &k) {
+// line has no more (or a problem ended it). line starts a new line; every
+// set is a non-NULL string (the defaults applied).
+char *mystrtok(const char *line, const char *separators, const char *pairs, const char *comments,
+               const char *escapes, const char *specials) {
   if (line) {
     stored_line = line;
     current_pos = 0;
@@ -43,7 +41,7 @@ char *mystrtok(const char *line, const Classes &k) {
     zkerr_throw(-1, ZKERR_FATAL, "zktoken_new(): failed to allocate memory for the token.\n");
     return nullptr;
   }
-  std::size_t pair_chars = std::strlen(k.pairs);
+  std::size_t pair_chars = std::strlen(pairs);
   if (pair_chars % 2 != 0) {
     zkerr_throw(-1, ZKERR_FATAL, "zktoken_new(): an even number of pair separators must supplied\n");
     std::free(token);
@@ -54,38 +52,38 @@ char *mystrtok(const char *line, const Classes &k) {
   std::size_t n = 0;
   while (current_pos < current_length) {
     char c = text[current_pos];
-    if (holds(k.comments, c)) {
+    if (holds(comments, c)) {
       current_pos = current_length;
       std::free(token);
       return nullptr;
     }
-    if (holds(k.escapes, c)) {
+    if (holds(escapes, c)) {
       ++current_pos;
       if (current_pos >= current_length) break;
       token[n++] = text[current_pos++];
       continue;
     }
     std::size_t pair = 0;
-    while (pair < pair_chars && k.pairs[pair] != c) pair += 2;
+    while (pair < pair_chars && pairs[pair] != c) pair += 2;
     if (pair < pair_chars) {
-      char closer = k.pairs[pair + 1];
+      char closer = pairs[pair + 1];
       ++current_pos;
       while (current_pos < current_length && text[current_pos] != closer) token[n++] = text[current_pos++];
       if (current_pos < current_length) {
         ++current_pos;
-        skip_separators(k.separators);
+        skip_separators(separators);
       } else {
         zkerr_throw(-1, ZKERR_WARNING, " zktoken_new(), unmatched separator pair %c <-> %c in input: %s \n", c,
                     closer, text);
       }
       return token;
     }
-    if (holds(k.separators, c)) {
-      skip_separators(k.separators);
+    if (holds(separators, c)) {
+      skip_separators(separators);
       if (n > 0) return token;
       continue;
     }
-    if (holds(k.specials, c)) {
+    if (holds(specials, c)) {
       if (n > 0) return token;
       ++current_pos;
       token[0] = c;
@@ -111,10 +109,14 @@ extern "C" int zktoken_new(int *handle, const char *line, const char *separators
   if (list < 0) return -1;
   if (!line || line[0] == '\0') return 0;
 
-  tk::Classes k{separators ? separators : " ,\t", pairs ? pairs : "", comments ? comments : "",
-                escapes ? escapes : "", specials ? specials : ""};
+  if (!separators) separators = " ,\t";
+  if (!pairs) pairs = "";
+  if (!comments) comments = "";
+  if (!escapes) escapes = "";
+  if (!specials) specials = "";
   try {
-    for (char *token = tk::mystrtok(line, k); token; token = tk::mystrtok(nullptr, k)) {
+    for (char *token = tk::mystrtok(line, separators, pairs, comments, escapes, specials); token;
+         token = tk::mystrtok(nullptr, separators, pairs, comments, escapes, specials)) {
       zktoken_add(list, token);
       std::free(token);
     }

@@ -38,7 +38,6 @@ class RetString {
     }
   }
   char **slot() { return &text_; }
-  operator char **() { return &text_; }
 
  private:
   String &target_;

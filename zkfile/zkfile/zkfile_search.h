@@ -16,8 +16,8 @@ extern "C" {
 /* Appends the ':'-separated directories of path (each expanded, '\\' turned
  * into '/'); empty parts and texts already present are skipped. -1 with a
  * WARNING for NULL or the empty text, and for a part that is, or expands
- * to, PATH_MAX characters or more (then nothing is added). The caller's own
- * strtok scan is not disturbed. */
+ * to, PATH_MAX characters or more or that cannot be expanded whole (then
+ * nothing is added). The caller's own strtok scan is not disturbed. */
 int zkfile_path_add(const char *path);
 /* zkfile_path_clear, then zkfile_path_add(path); returns what the add does. */
 int zkfile_path_set(const char *path);

@@ -22,8 +22,10 @@ struct token_tag {
   char *quoted_chars = nullptr; // characters that make joining quote a token
 };
 
-// The table, built on first use; it never shrinks. Its size is num_toks.
+// The table, built on first use; it never shrinks.
 std::vector<token_tag> &toks();
+// The number of records in the table; it grows only when one is appended.
+int num_toks();
 
 // The live list a handle names, or nullptr (no report).
 token_tag *lookup(int handle);

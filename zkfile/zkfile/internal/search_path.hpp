@@ -1,0 +1,20 @@
+// The process-wide search path as the tracked-file opener sees it: the
+// one-time set-up and the directory of the last successful relative lookup.
+#ifndef HESTREL_ZKFILE_INTERNAL_SEARCH_PATH_HPP
+#define HESTREL_ZKFILE_INTERNAL_SEARCH_PATH_HPP
+
+#include <string>
+
+namespace zkfile_internal {
+
+// Builds the search path with its defaults the first time it is called in
+// the process; later calls do nothing. Safe when first calls race.
+void ensure_search_path();
+
+// The directory in which the last relative lookup found its name, or NULL
+// when that lookup was absolute or failed. Valid until the path changes.
+const std::string *found_search_directory();
+
+}  // namespace zkfile_internal
+
+#endif

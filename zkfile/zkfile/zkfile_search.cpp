@@ -1,0 +1,265 @@
+// The search path: an ordered list of directories, set up on first use, along
+// which relative names are looked up; plus the table of customary templates.
+#include "zkfile_search.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "internal/search_path.hpp"
+#include "pelmoravine_path.hpp"
+#include "zkerr.h"
+#include "zkfile_dirs.h"
+#include "zkfile_expand.h"
+
+namespace {
+
+const int kErrHand = -1;
+
+const char *const kTemplates[] = {
+    "/",
+    "",
+    "$USERDATA/tolvane:$TOLVANE_EXEC/../../data:$TOLVANE_EXEC/../../data/res:"
+    "$TOLVANE_EXEC/../../data/xres",
+    "$USERDATA/caldrex:$CALDREX_EXEC/../../data:$CALDREX_EXEC/../../data/res",
+    "$USERDATA/sorquint:$KWOR_EXEC/../../data",
+    "$DREMLOK_EXEC/../../data:$DREMLOK_EXEC/../../uff:",
+    "$USERDATA/qorm:$QORM_EXEC/../../data:",
+    "$USERDATA/lumbrast:$LUMBRAST_EXEC:$LUMBRAST_EXEC/../../data",
+    "$USERDATA/vornakel:$OSKEL_EXEC/../../data:$VORNAKEL_EXEC/../../data",
+    "$USERDATA/mirrendal:$MIRRENDAL_EXEC/../../data:$TOLVANE_EXEC/../../data/mirrendal",
+};
+const int kTemplateCount = sizeof kTemplates / sizeof kTemplates[0];
+const int kDefaultTemplate = 2;
+
+struct Item {
+  std::string dir;
+  int cwd = 0;
+  int home = 0;
+};
+
+struct SearchPath {
+  std::vector<Item> items;  // in the order added; no two with the same dir
+  long found = -1;          // index of the found item, -1 for none
+
+  bool contains(const std::string &dir) const {
+    for (const Item &item : items)
+      if (item.dir == dir) return true;
+    return false;
+  }
+};
+
+void raise(unsigned int level, const std::string &text) {
+  zkerr_throw(kErrHand, level, "%s", text.c_str());
+}
+
+// Splits at ':' without strtok, whose hidden position would break a scan
+// the caller has in progress; empty parts are skipped.
+std::vector<std::string> split_parts(const char *text) {
+  std::vector<std::string> parts;
+  const char *start = text;
+  while (true) {
+    const char *end = std::strchr(start, ':');
+    std::size_t length = end == nullptr ? std::strlen(start) : static_cast<std::size_t>(end - start);
+    if (length > 0) parts.emplace_back(start, length);
+    if (end == nullptr) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+// Appends the directories of text. Every part is expanded before anything
+// is added, so that a part that cannot be held whole changes nothing.
+int add_parts(SearchPath &path, const char *text) {
+  if (text == nullptr || *text == '\0') {
+    raise(ZKERR_WARNING, "ZKFILE: empty string was given as a search path\n");
+    return -1;
+  }
+  std::vector<std::string> expanded;
+  for (const std::string &part : split_parts(text)) {
+    char *out = nullptr;
+    // A failed user or variable lookup still leaves the rest of the part:
+    // the part is kept as far as it expanded, so the code is not consulted.
+    if (part.size() < PATH_MAX) zkfile_dir_expand(part.c_str(), &out);
+    if (part.size() < PATH_MAX && out == nullptr) {
+      raise(ZKERR_WARNING, "ZKFILE: a search path directory could not be expanded; nothing was added\n");
+      return -1;
+    }
+    if (out == nullptr || std::strlen(out) >= PATH_MAX) {
+      std::free(out);
+      raise(ZKERR_WARNING,
+            "ZKFILE: a search path directory does not fit the path limit; nothing was added\n");
+      return -1;
+    }
+    std::string dir(out);
+    std::free(out);
+    for (char &c : dir)
+      if (c == '\\') c = '/';
+    expanded.push_back(std::move(dir));
+  }
+  for (std::string &dir : expanded) {
+    if (path.contains(dir)) continue;
+    Item item;
+    item.dir = std::move(dir);
+    path.items.push_back(std::move(item));
+  }
+  return 0;
+}
+
+SearchPath &search_path() {
+  // Built once, under the guarded initialisation of a function-local static;
+  // its items are released when the process exits.
+  static SearchPath path = [] {
+    SearchPath fresh;
+    add_parts(fresh, ".");
+    add_parts(fresh, kTemplates[kDefaultTemplate]);
+    return fresh;
+  }();
+  return path;
+}
+
+int add_special(const std::string &dir, bool cwd) {
+  SearchPath &path = search_path();
+  if (path.contains(dir)) return 0;
+  Item item;
+  item.dir = dir;
+  item.cwd = cwd ? 1 : 0;
+  item.home = cwd ? 0 : 1;
+  path.items.push_back(std::move(item));
+  return 0;
+}
+
+bool has_type(const std::string &path, int type) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return false;
+  if (type == 0) return S_ISREG(status.st_mode);
+  if (type == 1) return S_ISDIR(status.st_mode);
+  return false;
+}
+
+}  // namespace
+
+namespace zkfile_internal {
+
+void ensure_search_path() { search_path(); }
+
+const std::string *found_search_directory() {
+  SearchPath &path = search_path();
+  if (path.found < 0 || path.found >= static_cast<long>(path.items.size())) return nullptr;
+  return &path.items[static_cast<std::size_t>(path.found)].dir;
+}
+
+}  // namespace zkfile_internal
+
+extern "C" {
+
+int zkfile_path_add(const char *path) { return add_parts(search_path(), path); }
+
+int zkfile_path_set(const char *path) {
+  zkfile_path_clear();
+  return zkfile_path_add(path);
+}
+
+int zkfile_path_clear(void) {
+  SearchPath &path = search_path();
+  path.items.clear();
+  path.found = -1;
+  return 0;
+}
+
+int zkfile_path_get(char **out) {
+  SearchPath &path = search_path();
+  if (out == nullptr) return -1;
+  std::string joined;
+  for (const Item &item : path.items) {
+    joined += item.dir;
+    joined += ':';
+  }
+  if (!joined.empty()) joined.pop_back();
+  *out = strdup(joined.c_str());
+  return *out == nullptr ? -1 : 0;
+}
+
+int zkfile_path_print(FILE *stream) {
+  SearchPath &path = search_path();
+  if (stream == nullptr) return -1;
+  std::fprintf(stream, "ZKFILE search path:  id = %d\n", 0);
+  int number = 0;
+  for (const Item &item : path.items)
+    std::fprintf(stream, "item:%d  cwd:%d home:%d  dir:%s\n", ++number, item.cwd, item.home,
+                 item.dir.c_str());
+  return 0;
+}
+
+int zkfile_path_add_cwd(void) {
+  search_path();
+  char *cwd = nullptr;
+  if (zkfile_dir_current_get(&cwd) != 0 || cwd == nullptr) return -1;
+  std::string dir(cwd);
+  std::free(cwd);
+  return add_special(dir, true);
+}
+
+int zkfile_path_add_home(void) {
+  search_path();
+  return add_special(pelmoravine::path::home(), false);
+}
+
+int zkfile_path_is_absolute(const char *path) {
+  if (path == nullptr || *path == '\0') return -1;
+  if (path[0] == '/' || path[0] == '\\') return 0;
+  if (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') return 0;
+  return -1;
+}
+
+int zkfile_exists(const char *name, int type) {
+  SearchPath &path = search_path();
+  path.found = -1;
+  if (name == nullptr) return -1;
+  if (zkfile_path_is_absolute(name) == 0) return zkfile_file_exists(name, type);
+  if (path.items.empty()) {
+    raise(ZKERR_FATAL, "ZKFILE: there are no directories in the search path\n");
+    return -1;
+  }
+  for (std::size_t at = 0; at < path.items.size(); ++at) {
+    const std::string &dir = path.items[at].dir;
+    if (dir.empty()) continue;
+    std::string full = dir;
+    if (full.back() != '/') full += '/';
+    full += name;
+    if (has_type(full, type)) {
+      path.found = static_cast<long>(at);
+      return 0;
+    }
+  }
+  return -1;
+}
+
+int zkfile_find(const char *name, int type, char **out) {
+  if (out == nullptr) return -1;
+  *out = nullptr;
+  if (zkfile_exists(name, type) != 0) return -1;
+  const std::string *dir = zkfile_internal::found_search_directory();
+  // Always one '/' after the directory, even one that ends with '/'.
+  std::string full = dir == nullptr ? std::string(name) : *dir + "/" + name;
+  *out = strdup(full.c_str());
+  return *out == nullptr ? -1 : 0;
+}
+
+const char *zkfile_get_constant(int id) {
+  if (id < 0 || id >= kTemplateCount) return nullptr;
+  return kTemplates[id];
+}
+
+const char *_zkfile_get_constant(int id) { return zkfile_get_constant(id); }
+
+char zkfile_get_filesep_char(void) { return '/'; }
+
+char _zkfile_get_filesep_char(void) { return '/'; }
+
+}  // extern "C"
