@@ -63,6 +63,8 @@ TEST(FileFortran, TwinsFromAGfortranProgram) {
       "localize 0 [a/b/c]",
       "localize blank -1",
       "expand 0 [" + scratch.path() + "/x]",
+      "expand bad user -1 [untouched]",
+      "localize huge -1 0",
       "dos 0",
       "register 0",
       "convert 0",
@@ -82,6 +84,9 @@ TEST(FileFortran, TwinsFromAGfortranProgram) {
            std::string("zkfilef_exists_: zkfile_exists() fails, cname='missing.txt'\n"),
            std::string("zkfilef_path_is_absolute_: zkfile_path_is_absolute() fails, cname='rel/ative'\n"),
            std::string("zkfilef_path_localize_: fails, cpath=\n"),
+           std::string("zkfilef_dir_expand_: zkfile_dir_expand() fails, cname='~nosuchuserzz/x', cpath="),
+           std::string("zkfilef_path_localize_: cpath not long enough; need 5000 chars, have 4096"),
+           std::string("zkfilef_path_localize_: cpath of 4500 chars does not fit the path limit of 4096\n"),
        })
     EXPECT_THAT(messages, HasSubstr(m));
   EXPECT_THAT(messages, Not(HasSubstr("cname='data.txt'")));

@@ -7,6 +7,7 @@ program zkfile_fortran_caller
   character(len=40) :: cpath
   character(len=80) :: fpath
   character(len=12) :: guarded
+  character(len=5000) :: huge
   integer :: ierr, itype, lvl
 
   ! Lookups report at INFO: let those messages through too.
@@ -74,6 +75,16 @@ program zkfile_fortran_caller
   fpath = 'untouched'
   call zkfilef_dir_expand(cname, fpath, ierr)
   write (*, '(A,I0,A,A,A)') 'expand ', ierr, ' [', trim(fpath), ']'
+
+  cname = '~nosuchuserzz/x'
+  fpath = 'untouched'
+  call zkfilef_dir_expand(cname, fpath, ierr)
+  write (*, '(A,I0,A,A,A)') 'expand bad user ', ierr, ' [', trim(fpath), ']'
+
+  ! Longer than the path limit: refused, the argument left as it was.
+  huge = repeat('\', 4500)
+  call zkfilef_path_localize(huge, ierr)
+  write (*, '(A,I0,A,I0)') 'localize huge ', ierr, ' ', verify(trim(huge), '\')
 
   cname = 'data.txt'
   call zkfilef_dos_to_unix(cname, ierr)
