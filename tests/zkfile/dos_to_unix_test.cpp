@@ -1,0 +1,160 @@
+// Tests of the DOS text conversion: line ends around the line reader's
+// chunk and the copy block, permissions, lookups that find nothing, and the
+// one-step replacement of the file.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/utils_scratch.hpp"
+#include "zkfile_dos.h"
+#include "zkfile_search.h"
+
+namespace {
+
+using testing::HasSubstr;
+
+// A private HOME and working directory for every test.
+class DosToUnix : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(scratch_.path().empty());
+    old_cwd_ = getcwd(nullptr, 0);
+    setenv("HOME", scratch_.path().c_str(), 1);
+    ASSERT_EQ(chdir(scratch_.path().c_str()), 0);
+  }
+  void TearDown() override {
+    if (old_cwd_ != nullptr && chdir(old_cwd_) != 0) ADD_FAILURE() << "chdir back";
+    std::free(old_cwd_);
+  }
+  utils_test::Scratch scratch_;
+  char *old_cwd_ = nullptr;
+};
+
+std::string repeat(char c, std::size_t n) { return std::string(n, c); }
+
+TEST_F(DosToUnix, ConversionKeepsEveryOtherByte) {
+  const std::size_t chunk = PATH_MAX;  // the line reader's buffer
+  struct Case {
+    const char *what;
+    std::string before, after;
+  };
+  const Case cases[] = {
+      {"all lines CR LF", "a\r\nbb\r\n", "a\nbb\n"},
+      {"first CR LF, later LF", "one\r\ntwo\nthree\n", "one\ntwo\nthree\n"},
+      {"last line ends in a bare CR", "a\r\nb\r", "a\nb\n"},
+      {"bare CR inside a line stays", "a\rb\r\nc\r\r\n", "a\rb\nc\r\n"},
+      {"NUL bytes survive", std::string("x\r\n\0y\r\n", 7), std::string("x\n\0y\n", 5)},
+      // Lines at and beyond the chunk: a CR ending one chunk with its LF
+      // beginning the next, and lines of several chunks.
+      {"CR ends the first chunk", "\r" + repeat('a', chunk - 2) + "\r\nz\r\n",
+       "\r" + repeat('a', chunk - 2) + "\nz\n"},
+      {"CR LF right after a chunk", "\r" + repeat('b', chunk - 1) + "\r\n",
+       "\r" + repeat('b', chunk - 1) + "\n"},
+      {"line of three chunks", "\r\n" + repeat('c', 3 * chunk + 5) + "\r\nend",
+       "\n" + repeat('c', 3 * chunk + 5) + "\nend"},
+      // The copy's own read block is 64 KiB: a pair split across it.
+      {"pair split across the copy block", "\r\n" + repeat('d', 65536 - 3) + "\r\n" + repeat('e', 10),
+       "\n" + repeat('d', 65536 - 3) + "\n" + repeat('e', 10)},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string path = scratch_ / "text.dat";
+    utils_test::write_file(path, c.before);
+    EXPECT_EQ(zkfile_is_dosfile(path.c_str()), 0);
+    EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), 0);
+    EXPECT_TRUE(utils_test::read_file(path) == c.after) << utils_test::read_file(path).size();
+    EXPECT_FALSE(utils_test::exists(path + ".tmp"));
+  }
+}
+
+TEST_F(DosToUnix, FilesThatAreNotDosStayUnchanged) {
+  struct Case {
+    const char *what;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"LF only", "a\nb\n"},
+      {"first line LF, later CR LF", "a\nb\r\nc\r\n"},
+      {"empty", ""},
+      {"CR beyond the first chunk of a long first line",
+       repeat('x', PATH_MAX) + "\r\n"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string path = scratch_ / "plain.dat";
+    utils_test::write_file(path, c.bytes);
+    EXPECT_EQ(zkfile_is_dosfile(path.c_str()), -1);
+    EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), 0);
+    EXPECT_TRUE(utils_test::read_file(path) == c.bytes);
+    EXPECT_FALSE(utils_test::exists(path + ".tmp"));
+  }
+  EXPECT_EQ(zkfile_is_dosfile((scratch_ / "missing").c_str()), -1);
+}
+
+TEST_F(DosToUnix, RelativeNamesGoThroughTheSearchPath) {
+  // In the working directory ("." is on the search path): converted.
+  utils_test::write_file(scratch_ / "here.dat", "a\r\n");
+  EXPECT_EQ(zkfile_dos_to_unix("here.dat"), 0);
+  EXPECT_EQ(utils_test::read_file(scratch_ / "here.dat"), "a\n");
+  // Not found anywhere: nothing happens.
+  EXPECT_EQ(zkfile_dos_to_unix("nowhere.dat"), 0);
+  // Found only in another search-path directory: opened from the working
+  // directory, where it is not, so nothing happens either.
+  std::string other = scratch_ / "other";
+  ASSERT_EQ(mkdir(other.c_str(), 0755), 0);
+  utils_test::write_file(other + "/there.dat", "b\r\n");
+  ASSERT_EQ(zkfile_path_add(other.c_str()), 0);
+  EXPECT_EQ(zkfile_dos_to_unix("there.dat"), 0);
+  EXPECT_EQ(utils_test::read_file(other + "/there.dat"), "b\r\n");
+}
+
+TEST_F(DosToUnix, ConvertedFileKeepsItsPermissionBits) {
+  std::string path = scratch_ / "script.sh";
+  utils_test::write_file(path, "#!/bin/sh\r\necho hi\r\n");
+  ASSERT_EQ(chmod(path.c_str(), 0751), 0);
+  EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), 0);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0751u);
+  EXPECT_EQ(utils_test::read_file(path), "#!/bin/sh\necho hi\n");
+}
+
+TEST_F(DosToUnix, FailuresLeaveTheOriginalIntact) {
+  utils_test::DefaultHandlerText messages;
+  // A directory where the copy would go: the copy cannot be written.
+  std::string path = scratch_ / "data.dat";
+  utils_test::write_file(path, "keep\r\n");
+  ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0755), 0);
+  EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), -1);
+  EXPECT_EQ(utils_test::read_file(path), "keep\r\n");
+  EXPECT_THAT(messages.text(), HasSubstr("zkfile_dos_to_unix():Failed to open '" + path +
+                                         ".tmp' for writing.\n"));
+  // A link planted under the copy's name is not written through.
+  std::string victim = scratch_ / "victim", linked = scratch_ / "linked.dat";
+  utils_test::write_file(victim, "victim");
+  utils_test::write_file(linked, "y\r\n");
+  ASSERT_EQ(symlink(victim.c_str(), (linked + ".tmp").c_str()), 0);
+  EXPECT_EQ(zkfile_dos_to_unix(linked.c_str()), -1);
+  EXPECT_EQ(utils_test::read_file(victim), "victim");
+  EXPECT_EQ(utils_test::read_file(linked), "y\r\n");
+  // A stale copy from an earlier run is emptied and used, then gone.
+  std::string stale = scratch_ / "stale.dat";
+  utils_test::write_file(stale, "x\r\n");
+  utils_test::write_file(stale + ".tmp", "old copy, longer than the new one");
+  EXPECT_EQ(zkfile_dos_to_unix(stale.c_str()), 0);
+  EXPECT_EQ(utils_test::read_file(stale), "x\n");
+  EXPECT_FALSE(utils_test::exists(stale + ".tmp"));
+}
+
+TEST_F(DosToUnix, RegistrationKeepsNothing) {
+  EXPECT_EQ(zkfile_dos_to_unix_register("any.dat"), 0);
+  EXPECT_EQ(zkfile_dos_to_unix_convert(), 0);
+}
+
+}  // namespace
