@@ -8,26 +8,14 @@
 
 #include "text/internal/regexp_engine.hpp"
 #include "zk_regexp.h"
+#include "support/regex_messages.hpp"
 #include "zkerr.h"
 
 namespace {
 
-std::string g_messages;
-int collect(char *message) {
-  g_messages += message;
-  return 0;
-}
-
-struct RegcompTest : ::testing::Test {
-  void SetUp() override {
-    g_messages.clear();
-    zkerr_window(-1, collect);
-  }
-};
-
-std::string fatal(const std::string &message) {
-  return "FATAL Error in regular expression: " + message + " \n";
-}
+using regex_test::fatal;
+using regex_test::g_messages;
+using RegcompTest = regex_test::RegexTest;
 
 struct Emitted {
   const char *pattern;

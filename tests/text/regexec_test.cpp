@@ -9,26 +9,14 @@
 #include <string>
 
 #include "zk_regexp.h"
+#include "support/regex_messages.hpp"
 #include "zkerr.h"
 
 namespace {
 
-std::string g_messages;
-int collect(char *message) {
-  g_messages += message;
-  return 0;
-}
-
-struct RegexecTest : ::testing::Test {
-  void SetUp() override {
-    g_messages.clear();
-    zkerr_window(-1, collect);
-  }
-};
-
-std::string fatal(const std::string &message) {
-  return "FATAL Error in regular expression: " + message + " \n";
-}
+using regex_test::fatal;
+using regex_test::g_messages;
+using RegexecTest = regex_test::RegexTest;
 
 // Offset of p in subject, -1 for NULL.
 long at(const char *subject, const char *p) { return p ? static_cast<long>(p - subject) : -1; }
