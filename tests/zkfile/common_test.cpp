@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -133,6 +134,18 @@ TEST(FgetsSafe, ReadsOnAfterInterruptionsAndEndsWithNull) {
   EXPECT_EQ(status, 0);
   EXPECT_EQ(interruptions, 5);
   sigaction(SIGUSR1, &previous, nullptr);
+}
+
+TEST(FgetsSafe, NullBufferOrStreamIsRefused) {
+  char line[8];
+  errno = 0;
+  EXPECT_EQ(fgets_safe(line, sizeof line, nullptr), nullptr);
+  EXPECT_EQ(errno, EINVAL);
+  char data[] = "line\n";
+  FILE *stream = fmemopen(data, sizeof data - 1, "r");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(fgets_safe(nullptr, sizeof line, stream), nullptr);
+  std::fclose(stream);
 }
 
 class WebAccessTest : public TempHomeTest {

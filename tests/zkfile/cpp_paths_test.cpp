@@ -46,6 +46,9 @@ TEST_F(CppPathsTest, ReleaseDirectoryIsMadeOrReported) {
   zkfile_test::MessageCapture messages;
   EXPECT_EQ(thrown_text<std::runtime_error>([] { zkfile_get_appdata_release_dir_path(); }),
             "Failure getting the appdata/release directory");
+  // The script locations below it pass the failure on unchanged.
+  EXPECT_EQ(thrown_text<std::runtime_error>([] { zkfile_get_caldrex_scripts_path(SCRIPTS_USER_DIR); }),
+            "Failure getting the appdata/release directory");
 }
 
 TEST_F(CppPathsTest, CaldrexScriptLocations) {
@@ -65,7 +68,7 @@ TEST_F(CppPathsTest, CaldrexScriptLocations) {
 }
 
 TEST_F(CppPathsTest, ScriptTypeIsCheckedBeforeAnyLookup) {
-  for (int value : {0, 5}) {
+  for (int value : {0, 5, -1, 1000}) {
     EXPECT_EQ(thrown_text<std::runtime_error>(
                   [value] { zkfile_get_caldrex_scripts_path(static_cast<CaldrexScriptsPathType>(value)); }),
               "Invalid script path type specified.");

@@ -10,8 +10,9 @@
 
 #include "zkerr.hpp"
 
-// Script locations of the caldrex application, passed by their value.
-enum CaldrexScriptsPathType {
+// Script locations of the caldrex application, passed by their value. The
+// int base makes any value a caller passes a valid one to check and refuse.
+enum CaldrexScriptsPathType : int {
   SCRIPTS_USER_MENU = 1,
   SCRIPTS_USER_DIR = 2,
   SCRIPTS_INSTALLED_MENU = 3,

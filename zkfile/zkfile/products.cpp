@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "internal/listing_table.hpp"
 #include "internal/product_tables.hpp"
 #include "internal/report.hpp"
 #include "pelmoravine_path.hpp"
@@ -24,6 +25,9 @@ namespace {
 constexpr const char kVersionPattern[] = "-v[0-9]+(.[0-9]+)?$";
 
 std::unordered_set<std::string> make_internal_products() {
+  // The listing table is built at load, before the names, so its teardown at
+  // exit is registered before any caller can open a listing.
+  zkfile_listing_internal::zk_dirs();
   std::unordered_set<std::string> names;
   names.insert("narvessid");
   names.insert("golvent");

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -83,6 +84,11 @@ extern "C" int zkcommon_prepare_str_for_shell(char *text, int size) {
 }
 
 extern "C" char *fgets_safe(char *buffer, int size, FILE *stream) {
+  // fgets itself would crash on these.
+  if (buffer == nullptr || stream == nullptr) {
+    errno = EINVAL;
+    return nullptr;
+  }
   char *result;
   do {
     errno = 0;
@@ -97,7 +103,16 @@ extern "C" int zkcommon_web_access_allowed(void) {
     std::free(dir);
     return 0;
   }
-  const std::string marker = hestrel::zkfile::join(dir, kWebAccessMarker);
+  std::string marker;
+  try {
+    marker = dir;
+    // One '/' unless the directory already ends in one.
+    if (marker.empty() || marker.back() != '/') marker += '/';
+    marker += kWebAccessMarker;
+  } catch (const std::bad_alloc &) {
+    std::free(dir);
+    return 0;
+  }
   std::free(dir);
   // Any kind of entry counts; an unreadable status counts as no marker.
   struct stat st;

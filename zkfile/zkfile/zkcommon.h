@@ -22,7 +22,8 @@ extern "C" {
 int zkcommon_prepare_str_for_shell(char *text, int size);
 
 /* fgets, retried while it fails with EINTR; the result of the last fgets
- * (NULL at the end of the stream or on another error). */
+ * (NULL at the end of the stream or on another error). A NULL buffer or
+ * stream gives NULL with errno EINVAL. */
 char *fgets_safe(char *buffer, int size, FILE *stream);
 
 /* 1 when ".Kordavin_web_access_file" exists (links followed) in the per-user
