@@ -132,6 +132,7 @@ TEST(Base64, RefusedTexts) {
       "Z=9v",
       "Zm9vY=Fy",
       "Zm9v=mFy",
+      "Zm=v",       // "=" in the last two places, but the last is no "="
       "Z===",
       "====",
       "Zm9vYmFyZm9vYmFy\x80xyz",  // a byte above 127 in the tail group

@@ -60,23 +60,24 @@ char *zktokenf_get_string_(const int *handle) { return zktoken_get_string(*handl
 
 int zktokenf_num_(const int *handle) { return zktoken_num(*handle); }
 
-// Copies the token as strncpy does with a limit of 255, but never more than
-// the buffer's own length, which a Fortran caller passes after the declared
-// arguments. A token longer than that limit is not cut short silently: the
-// buffer gets no characters and a WARNING says why. With no token (bad handle
-// or index, already reported) the buffer is likewise left empty.
+// Copies the token as strncpy does with a limit of 255: a shorter token is
+// followed by NULs up to the 255th position, a longer one fills all 255 with
+// no NUL. A buffer shorter than 255, as the length a Fortran caller passes
+// after the declared arguments shows, is never written past: a token that
+// fits it is NUL-filled to its end, one that does not is refused with a
+// WARNING and the buffer left empty. With no token (bad handle or index,
+// already reported) the buffer is likewise left empty.
 void zktokenf_get_token_(const int *handle, const int *index, char *buffer, std::size_t buffer_length) {
   const std::size_t limit = buffer_length < kTokenBuffer ? buffer_length : kTokenBuffer;
   const char *token = zktoken_get_token(*handle, *index);
   if (token) {
-    std::size_t length = std::strlen(token);
-    if (length <= limit) {
-      std::memcpy(buffer, token, length);
-      std::memset(buffer + length, 0, limit - length);
+    std::size_t length = strnlen(token, limit + 1);
+    if (length <= limit || limit == kTokenBuffer) {
+      std::strncpy(buffer, token, limit);
       return;
     }
     zkerr_throw(-1, ZKERR_WARNING, "zktokenf_get_token(): token %d of %d characters does not fit in %d \n", *index,
-                static_cast<int>(length), static_cast<int>(limit));
+                static_cast<int>(std::strlen(token)), static_cast<int>(limit));
   }
   std::memset(buffer, 0, limit);
 }

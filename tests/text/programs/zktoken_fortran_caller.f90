@@ -54,7 +54,7 @@ program zktoken_fortran_caller
   ! A longer buffer: positions after the 255th stay as they were.
   big = repeat('x', 300)
   call zktokenf_get_token(h, 0, big)
-  write (*, '(A,A,A,I0,A,I0)') 'big [', text_of(big), '] nuls ', nuls(big), ' kept ', count_x(big(256:300))
+  write (*, '(A,A,A,I0,A,I0)') 'big [', text_of(big), '] nuls ', nuls(big), ' kept ', count_of('x', big(256:300))
   ! A shorter buffer: nothing past its own length is written.
   whole = repeat('y', 10)
   call zktokenf_get_token(h, 3, whole(1:4))
@@ -62,11 +62,16 @@ program zktoken_fortran_caller
   whole = repeat('y', 10)
   call zktokenf_get_token(h, 0, whole(1:4))
   write (*, '(A,I0,A,A)') 'short refused nuls ', nuls(whole(1:4)), ' rest ', whole(5:10)
-  ! A token longer than 255 characters is refused, not cut short.
+  ! Tokens of 255 characters or more fill all 255 positions, with no NUL.
   r = zktokenf_add(h, repeat('q', 300) // z)
   buf = repeat('x', 255)
   call zktokenf_get_token(h, 5, buf)
-  write (*, '(A,I0,A,I0)') 'long add ', r, ' nuls ', nuls(buf)
+  write (*, '(A,I0,A,I0,A,I0)') 'long add ', r, ' nuls ', nuls(buf), ' q ', count_of('q', buf)
+  r = zktokenf_add(h, repeat('p', 255) // z)
+  big = repeat('x', 300)
+  call zktokenf_get_token(h, 6, big)
+  write (*, '(A,I0,A,I0,A,I0)') 'exact nuls ', nuls(big), ' p ', count_of('p', big), ' kept ', count_of('x', big)
+  r = zktokenf_delete_token(h, 6)
   r = zktokenf_delete_token(h, 5)
   write (*, '(A,I0,A,I0)') 'delete_token ', r, ' num ', zktokenf_num(h)
 
@@ -153,12 +158,13 @@ contains
     end do
   end function
 
-  integer function count_x(s)
+  integer function count_of(c, s)
+    character, intent(in) :: c
     character(len=*), intent(in) :: s
     integer :: i
-    count_x = 0
+    count_of = 0
     do i = 1, len(s)
-      if (s(i:i) == 'x') count_x = count_x + 1
+      if (s(i:i) == c) count_of = count_of + 1
     end do
   end function
 
