@@ -73,7 +73,7 @@ TEST(TokenFortranCaller, TwinsFromAGfortranProgram) {
       "big [alpha] nuls 250 kept 45",
       "short [12] nuls 2 rest yyyyyy",
       "short refused nuls 4 rest yyyyyy",
-      "long add 0 nuls 0 q 255",
+      "long add 0 nuls 255 q 0",
       "exact nuls 0 p 255 kept 45",
       "delete_token 0 num 5",
       "types 1 2 0",
@@ -104,6 +104,7 @@ TEST(TokenFortranCaller, TwinsFromAGfortranProgram) {
   EXPECT_EQ(lines_of(out), expected);
   EXPECT_EQ(err,
             "WARNING zktokenf_get_token(): token 0 of 5 characters does not fit in 4 \n"
+            "WARNING zktokenf_get_token(): token 5 of 300 characters does not fit in 255 \n"
             "WARNING zktoken_num(): bad tok index = 99 \n"
             "WARNING zktoken_get_token(): bad tok index = 99 \n"
             "WARNING zktoken_num(): bad tok index = 0 \n");

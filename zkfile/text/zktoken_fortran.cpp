@@ -61,18 +61,18 @@ char *zktokenf_get_string_(const int *handle) { return zktoken_get_string(*handl
 int zktokenf_num_(const int *handle) { return zktoken_num(*handle); }
 
 // Copies the token as strncpy does with a limit of 255: a shorter token is
-// followed by NULs up to the 255th position, a longer one fills all 255 with
-// no NUL. A buffer shorter than 255, as the length a Fortran caller passes
-// after the declared arguments shows, is never written past: a token that
-// fits it is NUL-filled to its end, one that does not is refused with a
-// WARNING and the buffer left empty. With no token (bad handle or index,
+// followed by NULs up to the 255th position, one of exactly 255 fills them
+// all with no NUL. The buffer, as long as the length a Fortran caller passes
+// after the declared arguments shows, is never written past, and a token is
+// never cut into a different one: a token that does not fit the smaller of
+// 255 and that length is refused with a WARNING and the buffer left empty. With no token (bad handle or index,
 // already reported) the buffer is likewise left empty.
 void zktokenf_get_token_(const int *handle, const int *index, char *buffer, std::size_t buffer_length) {
   const std::size_t limit = buffer_length < kTokenBuffer ? buffer_length : kTokenBuffer;
   const char *token = zktoken_get_token(*handle, *index);
   if (token) {
     std::size_t length = strnlen(token, limit + 1);
-    if (length <= limit || limit == kTokenBuffer) {
+    if (length <= limit) {
       std::strncpy(buffer, token, limit);
       return;
     }

@@ -62,7 +62,8 @@ program zktoken_fortran_caller
   whole = repeat('y', 10)
   call zktokenf_get_token(h, 0, whole(1:4))
   write (*, '(A,I0,A,A)') 'short refused nuls ', nuls(whole(1:4)), ' rest ', whole(5:10)
-  ! Tokens of 255 characters or more fill all 255 positions, with no NUL.
+  ! A token longer than 255 characters is refused, not cut short; one of
+  ! exactly 255 fills all 255 positions, with no NUL.
   r = zktokenf_add(h, repeat('q', 300) // z)
   buf = repeat('x', 255)
   call zktokenf_get_token(h, 5, buf)
