@@ -75,6 +75,11 @@ TEST_F(ExpandTest, SyntaxInBothForms) {
     EXPECT_EQ(expand_in_place(c.text, PATH_MAX), "0:" + c.expected) << c.text;
   }
   EXPECT_FALSE(is_directory(home() + "/.pelmoravine"));
+  // A home directory holding '$' and '~' is inserted as it is, too.
+  const std::string odd_home = root() + "/h$ZK_VALUE~";
+  env.set("HOME", odd_home);
+  EXPECT_EQ(expand("~/$ZK_VALUE"), "0:" + odd_home + "/abc");
+  EXPECT_EQ(expand_in_place("~/$ZK_VALUE", PATH_MAX), "0:" + odd_home + "/abc");
 }
 
 TEST_F(ExpandTest, ApplicationDataNamesCreateTheDirectory) {
