@@ -203,6 +203,31 @@ TEST_F(TrackedFilesTest, TextsBeyondTheRecordFieldsAreRefused) {
   EXPECT_EQ(zkfile_close(stream), 0);
 }
 
+TEST_F(TrackedFilesTest, WriteInAnUnreadableWorkingDirectoryDeliversAnUnrecordedStream) {
+  // A removed working directory cannot be read back, yet its parent can
+  // still be reached through "..".
+  ASSERT_EQ(mkdir("gone", 0755), 0);
+  ASSERT_EQ(chdir("gone"), 0);
+  ASSERT_EQ(rmdir((work() + "/gone").c_str()), 0);
+  MessageCapture messages;
+  FILE *stream = nullptr;
+  EXPECT_EQ(zkfile_open("../written.txt", &stream, "w"), 0);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_THAT(messages.text(), HasSubstr("FATAL zkfile_dir_current_get: current_path "));
+  EXPECT_EQ(zkfile_close(stream), -1);  // not in the table
+  EXPECT_EQ(std::fclose(stream), 0);
+
+  // Reading along the search path needs to save the working directory first.
+  ASSERT_EQ(zkfile_path_set(work().c_str()), 0);
+  MessageCapture read_messages;
+  stream = reinterpret_cast<FILE *>(1);
+  EXPECT_EQ(zkfile_open("written.txt", &stream, "r"), -1);
+  EXPECT_EQ(stream, nullptr);
+  EXPECT_THAT(read_messages.text(), HasSubstr("FATAL zkfile_dir_current_get: current_path "));
+  ASSERT_EQ(chdir(work().c_str()), 0);
+  EXPECT_TRUE(std::filesystem::exists("written.txt"));
+}
+
 TEST_F(TrackedFilesTest, NullArgumentsAreRefused) {
   FILE *stream = reinterpret_cast<FILE *>(1);
   EXPECT_EQ(zkfile_open(nullptr, &stream, "r"), -1);
