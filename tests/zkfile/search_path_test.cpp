@@ -102,6 +102,9 @@ TEST_F(SearchPathTest, AddAppendsNewPartsInOrder) {
       {"~/h", 0, "a:b:x/y:from_env/d:" + home() + "/h"},
       {"$ZK_UNSET", 0, "a:b:x/y:from_env/d:" + home() + "/h:"},  // empty item
       {"a/", 0, "a:b:x/y:from_env/d:" + home() + "/h::a/"},       // no normalising
+      // A failed user lookup only drops its own piece (with the expansion's
+      // warning); the rest of the part is added.
+      {"~zk_no_such_user/u", 0, "a:b:x/y:from_env/d:" + home() + "/h::a/:/u"},
   };
   ASSERT_EQ(zkfile_path_clear(), 0);
   for (const Step &step : steps) {
@@ -271,16 +274,23 @@ TEST_F(SearchPathTest, AbsoluteTest) {
 }
 
 TEST(SearchPathConstants, TemplatesAndSeparator) {
+  // The customary search paths of the product family, by id.
+  const char *const templates[] = {
+      "/",
+      "",
+      "$USERDATA/tolvane:$TOLVANE_EXEC/../../data:$TOLVANE_EXEC/../../data/res:"
+      "$TOLVANE_EXEC/../../data/xres",
+      "$USERDATA/caldrex:$CALDREX_EXEC/../../data:$CALDREX_EXEC/../../data/res",
+      "$USERDATA/sorquint:$KWOR_EXEC/../../data",
+      "$DREMLOK_EXEC/../../data:$DREMLOK_EXEC/../../uff:",
+      "$USERDATA/qorm:$QORM_EXEC/../../data:",
+      "$USERDATA/lumbrast:$LUMBRAST_EXEC:$LUMBRAST_EXEC/../../data",
+      "$USERDATA/vornakel:$OSKEL_EXEC/../../data:$VORNAKEL_EXEC/../../data",
+      "$USERDATA/mirrendal:$MIRRENDAL_EXEC/../../data:$TOLVANE_EXEC/../../data/mirrendal",
+  };
+  for (int id = 0; id < 10; ++id) EXPECT_STREQ(zkfile_get_constant(id), templates[id]) << id;
   EXPECT_EQ(zkfile_get_constant(-1), nullptr);
   EXPECT_EQ(zkfile_get_constant(10), nullptr);
-  EXPECT_STREQ(zkfile_get_constant(0), "/");
-  EXPECT_STREQ(zkfile_get_constant(1), "");
-  EXPECT_STREQ(zkfile_get_constant(2),
-               "$USERDATA/tolvane:$TOLVANE_EXEC/../../data:$TOLVANE_EXEC/../../data/res:"
-               "$TOLVANE_EXEC/../../data/xres");
-  EXPECT_STREQ(zkfile_get_constant(5), "$DREMLOK_EXEC/../../data:$DREMLOK_EXEC/../../uff:");
-  EXPECT_STREQ(zkfile_get_constant(9),
-               "$USERDATA/mirrendal:$MIRRENDAL_EXEC/../../data:$TOLVANE_EXEC/../../data/mirrendal");
   for (int id = -1; id <= 10; ++id) EXPECT_EQ(_zkfile_get_constant(id), zkfile_get_constant(id));
   EXPECT_EQ(zkfile_get_filesep_char(), '/');
   EXPECT_EQ(_zkfile_get_filesep_char(), '/');

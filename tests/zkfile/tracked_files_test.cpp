@@ -203,6 +203,31 @@ TEST_F(TrackedFilesTest, TextsBeyondTheRecordFieldsAreRefused) {
   EXPECT_EQ(zkfile_close(stream), 0);
 }
 
+TEST_F(TrackedFilesTest, WriteInAnUnreadableWorkingDirectoryDeliversAnUnrecordedStream) {
+  // A removed working directory cannot be read back, yet its parent can
+  // still be reached through "..".
+  ASSERT_EQ(mkdir("gone", 0755), 0);
+  ASSERT_EQ(chdir("gone"), 0);
+  ASSERT_EQ(rmdir((work() + "/gone").c_str()), 0);
+  MessageCapture messages;
+  FILE *stream = nullptr;
+  EXPECT_EQ(zkfile_open("../written.txt", &stream, "w"), 0);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_THAT(messages.text(), HasSubstr("FATAL zkfile_dir_current_get: current_path "));
+  EXPECT_EQ(zkfile_close(stream), -1);  // not in the table
+  EXPECT_EQ(std::fclose(stream), 0);
+
+  // Reading along the search path needs to save the working directory first.
+  ASSERT_EQ(zkfile_path_set(work().c_str()), 0);
+  MessageCapture read_messages;
+  stream = reinterpret_cast<FILE *>(1);
+  EXPECT_EQ(zkfile_open("written.txt", &stream, "r"), -1);
+  EXPECT_EQ(stream, nullptr);
+  EXPECT_THAT(read_messages.text(), HasSubstr("FATAL zkfile_dir_current_get: current_path "));
+  ASSERT_EQ(chdir(work().c_str()), 0);
+  EXPECT_TRUE(std::filesystem::exists("written.txt"));
+}
+
 TEST_F(TrackedFilesTest, NullArgumentsAreRefused) {
   FILE *stream = reinterpret_cast<FILE *>(1);
   EXPECT_EQ(zkfile_open(nullptr, &stream, "r"), -1);
@@ -253,25 +278,58 @@ TEST_F(TrackedFilesTest, DirectoryStackPushPopAndSet) {
 }
 
 TEST_F(TrackedFilesTest, PopReturnsToTheSavedDirectoryAsItWas) {
-  // A saved name that looks like a variable is a real directory name.
+  // Saved names that a set would rewrite are real directory names; the
+  // directories a rewrite would lead to exist too, so going there would
+  // succeed in the wrong place.
   env.set("ZK_ELSEWHERE", "elsewhere");
-  ASSERT_EQ(mkdir("elsewhere", 0755), 0);
-  const std::string saved = work() + "/dir$ZK_ELSEWHERE";
-  ASSERT_EQ(mkdir(saved.c_str(), 0755), 0);
-  ASSERT_EQ(chdir(saved.c_str()), 0);
-  ASSERT_EQ(zkfile_dir_current_push(), 0);
-  ASSERT_EQ(chdir(work().c_str()), 0);
-  EXPECT_EQ(zkfile_dir_current_pop(), 0);
-  EXPECT_EQ(cwd(), saved);
+  const struct {
+    std::string saved;
+    std::string rewritten;  // where an expansion or '\\' conversion would lead
+  } cases[] = {
+      {work() + "/$ZK_ELSEWHERE", work() + "/elsewhere"},
+      {work() + "/a\\b", work() + "/a/b"},
+  };
+  ASSERT_EQ(mkdir("a", 0755), 0);
+  for (const auto &c : cases) {
+    ASSERT_EQ(mkdir(c.saved.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(c.rewritten.c_str(), 0755), 0);
+    ASSERT_EQ(chdir(c.saved.c_str()), 0);
+    ASSERT_EQ(zkfile_dir_current_push(), 0);
+    ASSERT_EQ(chdir(work().c_str()), 0);
+    MessageCapture messages;
+    EXPECT_EQ(zkfile_dir_current_pop(), 0) << c.saved;
+    EXPECT_EQ(cwd(), c.saved);
+    EXPECT_EQ(messages.text(), "");
+  }
 
   // Opening for reading comes back to it too.
+  const std::string saved = cases[0].saved;
+  ASSERT_EQ(chdir(saved.c_str()), 0);
   ASSERT_EQ(mkdir((work() + "/data").c_str(), 0755), 0);
   ASSERT_TRUE(write_file(work() + "/data/f"));
   ASSERT_EQ(zkfile_path_set((work() + "/data").c_str()), 0);
   FILE *stream = nullptr;
   ASSERT_EQ(zkfile_open("f", &stream, "r"), 0);
   EXPECT_EQ(cwd(), saved);
+  EXPECT_EQ(full_path(stream), work() + "/data/f");
   EXPECT_EQ(zkfile_close(stream), 0);
+}
+
+TEST_F(TrackedFilesTest, PopOfAVanishedDirectoryFailsAndStillRemovesIt) {
+  ASSERT_EQ(mkdir("gone", 0755), 0);
+  ASSERT_EQ(chdir("gone"), 0);
+  ASSERT_EQ(zkfile_dir_current_push(), 0);
+  ASSERT_EQ(chdir(work().c_str()), 0);
+  ASSERT_EQ(rmdir("gone"), 0);
+  MessageCapture messages;
+  EXPECT_EQ(zkfile_dir_current_pop(), -1);
+  EXPECT_EQ(cwd(), work());
+  EXPECT_EQ(messages.text(), "");  // the change itself is refused silently
+  EXPECT_EQ(zkfile_dir_current_pop(), -1);
+  EXPECT_EQ(messages.text(), "");  // the empty stack's INFO is below the default threshold
+  ASSERT_EQ(zkerr_level(-1, ZKERR_INFO), 1);
+  EXPECT_EQ(zkfile_dir_current_pop(), -1);
+  EXPECT_EQ(messages.text(), "INFO ZKFILE: attempt to pop current directory from empty stack\n");
 }
 
 }  // namespace

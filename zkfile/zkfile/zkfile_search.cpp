@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "internal/report.hpp"
 #include "internal/search_path.hpp"
 #include "pelmoravine_path.hpp"
 #include "zkerr.h"
@@ -18,8 +19,6 @@
 #include "zkfile_expand.h"
 
 namespace {
-
-const int kErrHand = -1;
 
 const char *const kTemplates[] = {
     "/",
@@ -37,25 +36,64 @@ const char *const kTemplates[] = {
 const int kTemplateCount = sizeof kTemplates / sizeof kTemplates[0];
 const int kDefaultTemplate = 2;
 
-struct Item {
-  std::string dir;
-  int cwd = 0;
-  int home = 0;
+// One entry of the search path; its text is a heap copy it owns.
+struct search_path_item {
+  char *dir = nullptr;
+  int cwd = 0;   // 1 when added as the working directory
+  int home = 0;  // 1 when added as the home directory
+  search_path_item *next = nullptr;
 };
 
-struct SearchPath {
-  std::vector<Item> items;  // in the order added; no two with the same dir
-  long found = -1;          // index of the found item, -1 for none
+// The one search path: its items in the order added (no two with the same
+// text) and the item of the last successful relative lookup.
+struct search_path_type {
+  search_path_item *first = nullptr;
+  search_path_item *found = nullptr;
+
+  search_path_type() = default;
+  search_path_type(const search_path_type &) = delete;
+  search_path_type &operator=(const search_path_type &) = delete;
+  search_path_type(search_path_type &&other) noexcept : first(other.first), found(other.found) {
+    other.first = nullptr;
+    other.found = nullptr;
+  }
+  ~search_path_type() { release(); }
+
+  void release() {
+    found = nullptr;
+    while (first != nullptr) {
+      search_path_item *next = first->next;
+      std::free(first->dir);
+      delete first;
+      first = next;
+    }
+  }
 
   bool contains(const std::string &dir) const {
-    for (const Item &item : items)
-      if (item.dir == dir) return true;
+    for (const search_path_item *item = first; item != nullptr; item = item->next)
+      if (dir == item->dir) return true;
     return false;
+  }
+
+  // Appends dir unless an item holds that text already; false only when
+  // the copy cannot be made.
+  bool append(const std::string &dir, int cwd, int home) {
+    if (contains(dir)) return true;
+    char *copy = strdup(dir.c_str());
+    if (copy == nullptr) return false;
+    search_path_item *item = new search_path_item;
+    item->dir = copy;
+    item->cwd = cwd;
+    item->home = home;
+    search_path_item **end = &first;
+    while (*end != nullptr) end = &(*end)->next;
+    *end = item;
+    return true;
   }
 };
 
 void raise(unsigned int level, const std::string &text) {
-  zkerr_throw(kErrHand, level, "%s", text.c_str());
+  zkerr_throw(errHand_zkfile, level, "%s", text.c_str());
 }
 
 // Splits at ':' without strtok, whose hidden position would break a scan
@@ -72,10 +110,9 @@ std::vector<std::string> split_parts(const char *text) {
   }
   return parts;
 }
-
 // Appends the directories of text. Every part is expanded before anything
 // is added, so that a part that cannot be held whole changes nothing.
-int add_parts(SearchPath &path, const char *text) {
+int add_parts(search_path_type &path, const char *text) {
   if (text == nullptr || *text == '\0') {
     raise(ZKERR_WARNING, "ZKFILE: empty string was given as a search path\n");
     return -1;
@@ -102,36 +139,21 @@ int add_parts(SearchPath &path, const char *text) {
       if (c == '\\') c = '/';
     expanded.push_back(std::move(dir));
   }
-  for (std::string &dir : expanded) {
-    if (path.contains(dir)) continue;
-    Item item;
-    item.dir = std::move(dir);
-    path.items.push_back(std::move(item));
-  }
+  for (const std::string &dir : expanded)
+    if (!path.append(dir, 0, 0)) return -1;
   return 0;
 }
 
-SearchPath &search_path() {
+search_path_type &search_path() {
   // Built once, under the guarded initialisation of a function-local static;
   // its items are released when the process exits.
-  static SearchPath path = [] {
-    SearchPath fresh;
+  static search_path_type path = [] {
+    search_path_type fresh;
     add_parts(fresh, ".");
     add_parts(fresh, kTemplates[kDefaultTemplate]);
     return fresh;
   }();
   return path;
-}
-
-int add_special(const std::string &dir, bool cwd) {
-  SearchPath &path = search_path();
-  if (path.contains(dir)) return 0;
-  Item item;
-  item.dir = dir;
-  item.cwd = cwd ? 1 : 0;
-  item.home = cwd ? 0 : 1;
-  path.items.push_back(std::move(item));
-  return 0;
 }
 
 bool has_type(const std::string &path, int type) {
@@ -148,10 +170,9 @@ namespace zkfile_internal {
 
 void ensure_search_path() { search_path(); }
 
-const std::string *found_search_directory() {
-  SearchPath &path = search_path();
-  if (path.found < 0 || path.found >= static_cast<long>(path.items.size())) return nullptr;
-  return &path.items[static_cast<std::size_t>(path.found)].dir;
+const char *found_search_directory() {
+  const search_path_item *found = search_path().found;
+  return found == nullptr ? nullptr : found->dir;
 }
 
 }  // namespace zkfile_internal
@@ -166,18 +187,16 @@ int zkfile_path_set(const char *path) {
 }
 
 int zkfile_path_clear(void) {
-  SearchPath &path = search_path();
-  path.items.clear();
-  path.found = -1;
+  search_path().release();
   return 0;
 }
 
 int zkfile_path_get(char **out) {
-  SearchPath &path = search_path();
+  search_path_type &path = search_path();
   if (out == nullptr) return -1;
   std::string joined;
-  for (const Item &item : path.items) {
-    joined += item.dir;
+  for (const search_path_item *item = path.first; item != nullptr; item = item->next) {
+    joined += item->dir;
     joined += ':';
   }
   if (!joined.empty()) joined.pop_back();
@@ -186,28 +205,28 @@ int zkfile_path_get(char **out) {
 }
 
 int zkfile_path_print(FILE *stream) {
-  SearchPath &path = search_path();
+  search_path_type &path = search_path();
   if (stream == nullptr) return -1;
   std::fprintf(stream, "ZKFILE search path:  id = %d\n", 0);
   int number = 0;
-  for (const Item &item : path.items)
-    std::fprintf(stream, "item:%d  cwd:%d home:%d  dir:%s\n", ++number, item.cwd, item.home,
-                 item.dir.c_str());
+  for (const search_path_item *item = path.first; item != nullptr; item = item->next)
+    std::fprintf(stream, "item:%d  cwd:%d home:%d  dir:%s\n", ++number, item->cwd, item->home,
+                 item->dir);
   return 0;
 }
 
 int zkfile_path_add_cwd(void) {
-  search_path();
+  search_path_type &path = search_path();
   char *cwd = nullptr;
   if (zkfile_dir_current_get(&cwd) != 0 || cwd == nullptr) return -1;
   std::string dir(cwd);
   std::free(cwd);
-  return add_special(dir, true);
+  return path.append(dir, 1, 0) ? 0 : -1;
 }
 
 int zkfile_path_add_home(void) {
-  search_path();
-  return add_special(pelmoravine::path::home(), false);
+  search_path_type &path = search_path();
+  return path.append(pelmoravine::path::home(), 0, 1) ? 0 : -1;
 }
 
 int zkfile_path_is_absolute(const char *path) {
@@ -218,22 +237,21 @@ int zkfile_path_is_absolute(const char *path) {
 }
 
 int zkfile_exists(const char *name, int type) {
-  SearchPath &path = search_path();
-  path.found = -1;
+  search_path_type &path = search_path();
+  path.found = nullptr;
   if (name == nullptr) return -1;
   if (zkfile_path_is_absolute(name) == 0) return zkfile_file_exists(name, type);
-  if (path.items.empty()) {
+  if (path.first == nullptr) {
     raise(ZKERR_FATAL, "ZKFILE: there are no directories in the search path\n");
     return -1;
   }
-  for (std::size_t at = 0; at < path.items.size(); ++at) {
-    const std::string &dir = path.items[at].dir;
-    if (dir.empty()) continue;
-    std::string full = dir;
+  for (search_path_item *item = path.first; item != nullptr; item = item->next) {
+    if (*item->dir == '\0') continue;
+    std::string full = item->dir;
     if (full.back() != '/') full += '/';
     full += name;
     if (has_type(full, type)) {
-      path.found = static_cast<long>(at);
+      path.found = item;
       return 0;
     }
   }
@@ -244,9 +262,9 @@ int zkfile_find(const char *name, int type, char **out) {
   if (out == nullptr) return -1;
   *out = nullptr;
   if (zkfile_exists(name, type) != 0) return -1;
-  const std::string *dir = zkfile_internal::found_search_directory();
+  const char *dir = zkfile_internal::found_search_directory();
   // Always one '/' after the directory, even one that ends with '/'.
-  std::string full = dir == nullptr ? std::string(name) : *dir + "/" + name;
+  std::string full = dir == nullptr ? std::string(name) : std::string(dir) + "/" + name;
   *out = strdup(full.c_str());
   return *out == nullptr ? -1 : 0;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "internal/path_split.hpp"
+#include "internal/report.hpp"
 #include "internal/search_path.hpp"
 #include "zkerr.h"
 #include "zkfile_dirs.h"
@@ -19,8 +20,6 @@
 #include "zkfile_search.h"
 
 namespace {
-
-const int kErrHand = -1;
 
 struct file_info_struct {
   char name[256];
@@ -39,7 +38,7 @@ std::vector<std::string> &dir_stack() {
 }
 
 void raise(unsigned int level, const std::string &text) {
-  zkerr_throw(kErrHand, level, "%s", text.c_str());
+  zkerr_throw(errHand_zkfile, level, "%s", text.c_str());
 }
 
 void raise_open_error(const char *name, const char *mode) {
@@ -84,8 +83,14 @@ void record(const char *name, const char *dir, FILE *stream, const char *mode) {
 }
 
 // Changes to a saved directory exactly as it was saved: it is a real path
-// read from the system, so expanding it again could lead elsewhere.
-int change_back(const std::string &dir) { return chdir(dir.c_str()) == 0 ? 0 : -1; }
+// read from the system, so expanding it again, or turning a '\\' in its
+// name into '/', could lead elsewhere. Otherwise it answers as a set does:
+// -1 with no message for a text that does not fit the path limit, an empty
+// text or a refused change.
+int change_back(const std::string &dir) {
+  if (dir.empty() || dir.size() >= PATH_MAX) return -1;
+  return chdir(dir.c_str()) == 0 ? 0 : -1;
+}
 
 int open_absolute(const char *name, FILE **stream, const char *mode) {
   char *dir = nullptr;
@@ -112,8 +117,8 @@ int open_for_reading(const char *name, FILE **stream, const char *mode) {
     raise(ZKERR_INFO, std::string("ZKFILE: file not found in search path: \"") + name + "\"\n");
     return -1;
   }
-  const std::string *found = zkfile_internal::found_search_directory();
-  std::string dir = found == nullptr ? std::string() : *found;
+  const char *found = zkfile_internal::found_search_directory();
+  std::string dir = found == nullptr ? std::string() : std::string(found);
   if (!fits_record(name, dir.c_str())) return -1;
   if (zkfile_dir_current_push() != 0) return -1;
   FILE *opened = nullptr;

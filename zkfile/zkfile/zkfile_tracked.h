@@ -15,9 +15,13 @@ extern "C" {
 
 /* Opens name with mode and records the stream with its directory. A relative
  * name opened with a mode containing 'r' is looked up along the search path.
- * 0, or -1 with *stream NULL (also for a NULL argument, a recorded name over
- * 255 characters, a directory of PATH_MAX characters or more, or a mode over
- * 15 characters, which are refused with a WARNING before anything opens). */
+ * 0, or -1 with *stream NULL (also for a NULL argument, and with a WARNING
+ * for a recorded name over 255 characters, a directory of PATH_MAX
+ * characters or more, or a mode over 15 characters: these are refused before
+ * anything opens, except a working directory too long to record, found only
+ * after a relative open with a mode without 'r', whose stream is then closed
+ * again). When the working directory cannot be read after such an open, the
+ * stream is delivered unrecorded and the result is 0. */
 int zkfile_open(const char *name, FILE **stream, const char *mode);
 /* Closes a recorded stream and forgets it; 0. -1 for NULL (FATAL) or a
  * stream not recorded (left open, no message). */
@@ -29,7 +33,8 @@ int zkfile_file_get_path(FILE *stream, char *buffer, size_t size);
 /* Saves the working directory on the directory stack; 0, or -1. */
 int zkfile_dir_current_push(void);
 /* Changes back to the directory on top of the stack, exactly as it was
- * saved, and removes it; the result of the change, -1 for an empty stack. */
+ * saved (neither expanded nor with '\\' turned into '/'), and removes it;
+ * the result of the change (0 or -1), -1 with an INFO for an empty stack. */
 int zkfile_dir_current_pop(void);
 /* Expands dir and makes it the working directory; 0, or -1 (NULL, PATH_MAX
  * characters or more, failed expansion, empty result, change refused). */

@@ -3,8 +3,6 @@
 #ifndef HESTREL_ZKFILE_INTERNAL_SEARCH_PATH_HPP
 #define HESTREL_ZKFILE_INTERNAL_SEARCH_PATH_HPP
 
-#include <string>
-
 namespace zkfile_internal {
 
 // Builds the search path with its defaults the first time it is called in
@@ -13,7 +11,7 @@ void ensure_search_path();
 
 // The directory in which the last relative lookup found its name, or NULL
 // when that lookup was absolute or failed. Valid until the path changes.
-const std::string *found_search_directory();
+const char *found_search_directory();
 
 }  // namespace zkfile_internal
 
