@@ -1,6 +1,7 @@
 // Writes the settings machinery's flat map as a preference file in the XML
 // settings format: one element per path part, groups opened once per run.
 #include "internal/xml_format.hpp"
+#include "internal/xml_limits.hpp"
 
 #include <QtCore/QStringList>
 #include <QtCore/QVariantMap>
@@ -26,6 +27,10 @@ void close_elements(QXmlStreamWriter &xml, qsizetype count) {
 }  // namespace
 
 bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
+  // Refused before the first byte: the settings machinery then reports an
+  // access error and leaves the file on disk untouched.
+  if (!xml_format_can_hold(map)) return false;
+
   QXmlStreamWriter xml(&device);
   xml.setAutoFormatting(true);
   xml.writeStartDocument();
