@@ -1,6 +1,5 @@
-// Tests of where preference files live: release order, the per-user base
-// directories with the sandbox and the application-data override, the stems
-// of release "2019-3", and the machine-wide and installation-wide files.
+// Tests of where preference files live: release order, per-user directories
+// under sandbox and override, the "2019-3" stems and the shared files.
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
