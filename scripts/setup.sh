@@ -8,7 +8,7 @@ cd "$here"
 
 packages=(build-essential cmake pkg-config gfortran
           qt6-base-dev libboost-filesystem-dev libboost-system-dev libboost-dev
-          libxml2-dev libssl-dev libabsl-dev python3-dev
+          libxml2-dev libxml2-utils libssl-dev libabsl-dev python3-dev
           libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -28,8 +28,11 @@ class ZKprefProtection {
  private:
   QString settingsPath;
   int mode;
-  int fd = -1;  // the lock file, opened without following a link
+  // The lock file, created or opened without following a link; the record
+  // lock is taken through fileLock, opened on this same inode.
+  int fd = -1;
   boost::interprocess::file_lock fileLock;
+  bool fileLockOpen = false;
 };
 
 namespace hestrel::zkpref {

@@ -1,0 +1,16 @@
+// What the XML settings format can hold: the writer refuses any other map
+// before it writes a byte, so a file never loses or changes a key.
+#ifndef HESTREL_ZKPREF_INTERNAL_XML_LIMITS_HPP
+#define HESTREL_ZKPREF_INTERNAL_XML_LIMITS_HPP
+
+#include <QtCore/QSettings>
+
+namespace hestrel::zkpref {
+
+// True when every key and record of map survives a write and a read: the
+// keys come back the same and every record field with the same text.
+bool xml_format_can_hold(const QSettings::SettingsMap &map);
+
+}  // namespace hestrel::zkpref
+
+#endif

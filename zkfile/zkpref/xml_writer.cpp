@@ -1,0 +1,71 @@
+// Writes the settings machinery's flat map as a preference file in the XML
+// settings format: one element per path part, groups opened once per run.
+#include "internal/xml_format.hpp"
+#include "internal/xml_limits.hpp"
+
+#include <QtCore/QStringList>
+#include <QtCore/QVariantMap>
+#include <QtCore/QXmlStreamWriter>
+
+namespace hestrel::zkpref {
+
+namespace {
+
+// How many of the previous key's group parts the next path shares; the
+// previous key element itself is never shared.
+qsizetype common_depth(const QStringList &previous, const QStringList &path) {
+  if (previous.size() < 2) return 0;
+  qsizetype depth = 0;
+  while (depth < previous.size() - 1 && depth < path.size() && previous[depth] == path[depth]) ++depth;
+  return depth;
+}
+
+void close_elements(QXmlStreamWriter &xml, qsizetype count) {
+  for (qsizetype i = 0; i < count; ++i) xml.writeEndElement();
+}
+
+}  // namespace
+
+bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
+  // Refused before the first byte: the settings machinery then reports an
+  // access error and leaves the file on disk untouched.
+  if (!xml_format_can_hold(map)) return false;
+
+  QXmlStreamWriter xml(&device);
+  xml.setAutoFormatting(true);
+  xml.writeStartDocument();
+  xml.writeStartElement(QStringLiteral("ApplicationSettings"));
+
+  QStringList previous;
+  for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {
+    const QStringList pieces = entry.key().split(QLatin1Char(':'));
+    const QStringList path = pieces.first().split(QLatin1Char('/'));
+    const qsizetype common = common_depth(previous, path);
+    close_elements(xml, previous.size() - common);
+
+    const QVariantMap record = entry.value().toMap();
+    for (qsizetype i = common; i < path.size() - 1; ++i) xml.writeStartElement(path[i]);
+
+    const QString comment = record.value(QStringLiteral("comment")).toString();
+    if (!comment.isEmpty()) xml.writeComment(comment);
+
+    xml.writeStartElement(path.last());
+    for (auto field = record.cbegin(); field != record.cend(); ++field) {
+      if (field.key() == u"comment" || field.key() == u"value") continue;
+      xml.writeAttribute(field.key(), field.value().toString());
+    }
+    if (pieces.size() > 1) {
+      const QStringList attribute = pieces[1].split(QLatin1Char('='));
+      xml.writeAttribute(attribute.value(0), attribute.value(1));
+    }
+    xml.writeCharacters(record.value(QStringLiteral("value")).toString());
+    previous = path;
+  }
+
+  close_elements(xml, previous.size());
+  xml.writeEndElement();
+  xml.writeEndDocument();
+  return !xml.hasError();
+}
+
+}  // namespace hestrel::zkpref
