@@ -1,0 +1,171 @@
+// Typed reads of the store: one table of the lookup order over the user's,
+// machine-wide and installation-wide files, defaults, types and sources.
+#include <string>
+#include <vector>
+
+#include "support/settings_xml.hpp"
+#include "support/zkpref_fixtures.hpp"
+#include "zkpref.hpp"
+
+namespace {
+
+using zkpref_test::Record;
+using zkpref_test::settings_xml;
+using zkpref_test::write_file;
+
+class StoreReads : public zkpref_test::PrefTest {
+ protected:
+  // Writes the three files of one case; an empty list leaves that file out.
+  void files(const std::vector<Record> &user, const std::vector<Record> &machine,
+             const std::vector<Record> &site) {
+    std::filesystem::remove(user_file());
+    std::filesystem::remove(machine_file());
+    std::filesystem::remove(site_file());
+    if (!user.empty()) write_file(user_file(), settings_xml(user));
+    if (!machine.empty()) write_file(machine_file(), settings_xml(machine));
+    if (!site.empty()) write_file(site_file(), settings_xml(site));
+  }
+};
+
+struct LookupCase {
+  const char *what;
+  std::vector<Record> user, machine, site;
+  const char *group;
+  const char *key;
+  ZKpref_Err code;
+  int value;
+  ZKPrefSource source;
+};
+
+TEST_F(StoreReads, LookupOrderOverTheThreeFiles) {
+  const std::vector<LookupCase> cases = {
+      {"the user's platform variant hides the user's plain key",
+       {{"size", "int", "1"}, {"size:os=linux", "int", "2"}}, {}, {}, "", "size", ZKPREF_SUCCESS, 2,
+       ZKPREF_SOURCE_USER},
+      {"the user's plain key hides a machine-wide variant",
+       {{"size", "int", "1"}}, {{"size:os=linux", "int", "3"}}, {}, "", "size", ZKPREF_SUCCESS, 1,
+       ZKPREF_SOURCE_USER},
+      {"machine-wide variant first", {}, {{"size", "int", "4"}, {"size:os=linux", "int", "3"}},
+       {{"size", "int", "5"}}, "", "size", ZKPREF_SUCCESS, 3, ZKPREF_SOURCE_MACHINE},
+      {"machine-wide plain key before the installation", {}, {{"size", "int", "4"}},
+       {{"size:os=linux", "int", "5"}}, "", "size", ZKPREF_SUCCESS, 4, ZKPREF_SOURCE_MACHINE},
+      {"installation-wide file last", {}, {}, {{"size", "int", "5"}}, "", "size", ZKPREF_SUCCESS, 5,
+       ZKPREF_SOURCE_INSTALLATION},
+      {"another platform's variant is no answer", {{"size:os=darwin", "int", "7"}}, {{"size", "int", "4"}}, {},
+       "", "size", ZKPREF_SUCCESS, 4, ZKPREF_SOURCE_MACHINE},
+      {"the user's group goes in front of shared keys", {}, {{"view/width", "int", "5"}}, {}, "view", "width",
+       ZKPREF_SUCCESS, 5, ZKPREF_SOURCE_MACHINE},
+      {"without the group the shared key is not found", {}, {{"view/width", "int", "5"}}, {}, "", "width",
+       ZKPREF_KEY_NOT_FOUND, 0, ZKPREF_SOURCE_NOT_FOUND},
+      {"a wrong type stops the lookup", {{"size", "QString", "x"}}, {{"size", "int", "4"}}, {}, "", "size",
+       ZKPREF_TYPE_MISMATCH, 0, ZKPREF_SOURCE_USER},
+      {"a value that does not convert stops it too", {}, {{"size", "int", "abc"}}, {{"size", "int", "5"}}, "",
+       "size", ZKPREF_TYPE_MISMATCH, 0, ZKPREF_SOURCE_MACHINE},
+      {"an integer beyond 32 bits does not convert", {{"size", "int", "99999999999"}}, {}, {}, "", "size",
+       ZKPREF_TYPE_MISMATCH, 0, ZKPREF_SOURCE_USER},
+      {"the largest 32-bit integer does", {{"size", "int", "2147483647"}}, {}, {}, "", "size", ZKPREF_SUCCESS,
+       2147483647, ZKPREF_SOURCE_USER},
+      {"held nowhere", {{"other", "int", "1"}}, {}, {}, "", "size", ZKPREF_KEY_NOT_FOUND, 0,
+       ZKPREF_SOURCE_NOT_FOUND},
+  };
+  for (const LookupCase &c : cases) {
+    SCOPED_TRACE(c.what);
+    files(c.user, c.machine, c.site);
+    ZKPREF store(ZKPREF_TRALVENIC);
+    if (*c.group) {
+      ASSERT_EQ(store.beginGroup(c.group), ZKPREF_SUCCESS);
+    }
+    ZKpref_Err err = ZKPREF_UNUSED_CODE;
+    EXPECT_EQ(store.get<int>(c.key, &err), c.value);
+    EXPECT_EQ(err, c.code);
+    EXPECT_EQ(store.getKeySource(c.key), c.source);
+  }
+}
+
+TEST_F(StoreReads, DefaultIsDeliveredUnlessTheUserFileDecides) {
+  struct Case {
+    const char *what;
+    std::vector<Record> user, site;
+    int value;
+    ZKpref_Err code;
+  };
+  const std::vector<Case> cases = {
+      {"held nowhere", {}, {}, 7, ZKPREF_KEY_NOT_FOUND},
+      {"a shared value of the type is reported, not delivered", {}, {{"k", "int", "3"}}, 7,
+       ZKPREF_SHARED_VALUE_IGNORED},
+      {"a shared value of another type", {}, {{"k", "QString", "3"}}, 7, ZKPREF_SUCCESS},
+      {"a shared value that does not convert", {}, {{"k", "int", "x"}}, 7, ZKPREF_SUCCESS},
+      {"the user's value", {{"k", "int", "9"}}, {{"k", "int", "3"}}, 9, ZKPREF_SUCCESS},
+      {"the user's value of another type", {{"k", "double", "9.5"}}, {}, 7, ZKPREF_TYPE_MISMATCH},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    files(c.user, {}, c.site);
+    ZKPREF store(ZKPREF_TRALVENIC);
+    ZKpref_Err err = ZKPREF_UNUSED_CODE;
+    EXPECT_EQ(store.get_or_use_value<int>("k", 7, &err), c.value);
+    EXPECT_EQ(err, c.code);
+    int out = -1;
+    EXPECT_EQ(store.getInt("k", &out, 7), c.code);
+    EXPECT_EQ(out, c.value);
+  }
+}
+
+TEST_F(StoreReads, NamedReadersWriteTheirOutputOnEveryCall) {
+  files({{"d", "double", "2.5"}, {"b", "bool", "true"}, {"s", "QString", "h\xc3\xa9"}, {"i", "int", " -7 "}}, {}, {});
+  ZKPREF store(ZKPREF_TRALVENIC);
+  double d = -1;
+  bool b = false;
+  int i = -1;
+  std::string s = "old";
+  EXPECT_EQ(store.get("d", d), ZKPREF_SUCCESS);
+  EXPECT_EQ(d, 2.5);
+  EXPECT_EQ(store.get("b", b), ZKPREF_SUCCESS);
+  EXPECT_TRUE(b);
+  EXPECT_EQ(store.get("i", i), ZKPREF_SUCCESS);
+  EXPECT_EQ(i, -7);
+  EXPECT_EQ(store.get("s", s), ZKPREF_SUCCESS);
+  EXPECT_EQ(s, "h\xc3\xa9");
+
+  EXPECT_EQ(store.getDouble("s", &d), ZKPREF_TYPE_MISMATCH);
+  EXPECT_EQ(d, 0.0);
+  EXPECT_EQ(store.getBool("missing", &b), ZKPREF_KEY_NOT_FOUND);
+  EXPECT_FALSE(b);
+  EXPECT_EQ(store.getString("missing", s), ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(s, "");
+  EXPECT_EQ(store.getDouble("missing", &d, 2.5), ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(d, 2.5);
+  EXPECT_EQ(store.getString("missing", s, "fallback"), ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(s, "fallback");
+  EXPECT_EQ(store.getString("s", s, "fallback"), ZKPREF_SUCCESS);
+  EXPECT_EQ(s, "h\xc3\xa9");
+  // A standard string counts up to its first NUL.
+  EXPECT_EQ(store.get(std::string("d\0x", 3), d), ZKPREF_SUCCESS);
+}
+
+TEST_F(StoreReads, TypeLooksAtEveryPlatformBeforeThePlainKey) {
+  files({{"k:os=darwin", "int", "1"}, {"b", "bool", "true"}, {"l", "QStringList", "a"}, {"n", "", "1"},
+         {"p", "double", "1"}},
+        {{"k:os=windows", "QString", "x"}, {"p:os=linux", "QString", "y"}}, {});
+  ZKPREF store(ZKPREF_TRALVENIC);
+  EXPECT_EQ(store.getType("k"), ZKPREF_TYPE_STRING);  // windows comes first
+  EXPECT_EQ(store.getType("p"), ZKPREF_TYPE_STRING);  // any variant before the plain key
+  EXPECT_EQ(store.getType("b"), ZKPREF_TYPE_BOOL);
+  EXPECT_EQ(store.getType("l"), ZKPREF_TYPE_BOOL);
+  EXPECT_EQ(store.getType("n"), ZKPREF_TYPE_BOOL);
+  EXPECT_EQ(store.getType("missing"), ZKPREF_TYPE_NONE);
+}
+
+TEST_F(StoreReads, WithoutSharedFilesOnlyTheUserAnswers) {
+  files({{"a", "int", "1"}}, {}, {});
+  ZKPREF store(ZKPREF_TRALVENIC);
+  ZKpref_Err err;
+  EXPECT_EQ(store.get<int>("a", &err), 1);
+  EXPECT_EQ(store.get<QString>("b", &err), QString());
+  EXPECT_EQ(err, ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(store.get<int>(nullptr, &err), 0);
+  EXPECT_EQ(err, ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(store.getKeySource(nullptr), ZKPREF_SOURCE_NOT_FOUND);
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// Writes, the key check, key tests and removal on the user's file, with the
+// WARNING texts that a refused key and a type clash raise.
+#include <string>
+
+#include <QtCore/QSettings>
+
+#include "support/settings_xml.hpp"
+#include "support/zkpref_fixtures.hpp"
+#include "zkpref.hpp"
+
+namespace {
+
+using zkpref_test::Record;
+using zkpref_test::settings_xml;
+using zkpref_test::write_file;
+
+class StoreWrites : public zkpref_test::PrefTest {};
+
+std::string invalid_key_text(const std::string &part) {
+  return "validate_key: Invalid character in the zkpref key '" + part +
+         "'. See www.w3.org for valid xml element tag rules.";
+}
+
+TEST_F(StoreWrites, KeyCheckRefusesEachBadPartByName) {
+  ZKPREF store(ZKPREF_TRALVENIC);
+  const struct {
+    const char *key, *part;
+  } refused[] = {{"a//b", ""},       {"a/", ""},   {"/a", ""},       {"", ""},
+                 {"g/9lives", "9lives"}, {"k=v", "k=v"}, {"a b", "a b"}, {"-x", "-x"},
+                 {".x", ".x"},
+                 // The file would read what follows ':' as the platform attribute.
+                 {"g/k:os=linux", "k:os=linux"}, {"a:b/c", "a:b"},
+                 // The file skips this element, so the key could never be read back.
+                 {"ApplicationSettings/k", "ApplicationSettings"}};
+  for (const auto &r : refused) {
+    SCOPED_TRACE(r.key);
+    zkfile_test::MessageCapture messages;
+    EXPECT_EQ(store.set(r.key, QVariant(1), ""), ZKPREF_INVALID_KEY);
+    EXPECT_EQ(messages.text().find(invalid_key_text(r.part)) != std::string::npos, true) << messages.text();
+    EXPECT_EQ(store.hasKey(r.key), ZKPREF_KEY_NOT_FOUND);
+  }
+  zkfile_test::MessageCapture messages;
+  EXPECT_EQ(store.set("_a/b-c.d_9/x", QVariant(1), ""), ZKPREF_SUCCESS);
+  EXPECT_EQ(messages.text(), "");
+  EXPECT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
+  EXPECT_TRUE(zkpref_test::xmllint_accepts(user_file()));
+}
+
+TEST_F(StoreWrites, TypeClashWithAnyFileWritesNothing) {
+  write_file(machine_file(), settings_xml({{"color", "QString", "red"}}));
+  ZKPREF store(ZKPREF_TRALVENIC);
+  {
+    zkfile_test::MessageCapture messages;
+    EXPECT_EQ(store.set("color", QVariant(3), ""), ZKPREF_FAILURE);
+    EXPECT_NE(messages.text().find("set: Incorrect value of type 'int' is being set for existing 'QString' type "
+                                   "key('color')\n"),
+              std::string::npos)
+        << messages.text();
+  }
+  EXPECT_EQ(store.hasKey("color"), ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(store.set("color", QVariant(QStringLiteral("blue")), ""), ZKPREF_SUCCESS);
+  ZKpref_Err err;
+  EXPECT_EQ(store.get<QString>("color", &err), "blue");
+  EXPECT_EQ(store.getKeySource("color"), ZKPREF_SOURCE_USER);
+
+  // A variant of another platform binds the key's type as well.
+  store.beginOsAttribute(ZKPREF_PLATFORM_LINUX);
+  EXPECT_EQ(store.set("size", QVariant(1), ""), ZKPREF_SUCCESS);
+  store.beginOsAttribute(ZKPREF_PLATFORM_DARWIN);
+  zkfile_test::MessageCapture messages;
+  EXPECT_EQ(store.set("size", QVariant(QStringLiteral("x")), ""), ZKPREF_FAILURE);
+  EXPECT_EQ(store.set("size", QVariant(), ""), ZKPREF_FAILURE);
+}
+
+TEST_F(StoreWrites, RecordKeepsCommentsAndForeignAttributes) {
+  write_file(user_file(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ApplicationSettings><!--note-->"
+                          "<k dt=\"int\" unit=\"px\">1</k></ApplicationSettings>\n");
+  {
+    ZKPREF store(ZKPREF_TRALVENIC);
+    EXPECT_EQ(store.set("k", QVariant(2), ""), ZKPREF_SUCCESS);
+  }
+  QSettings plain(QString::fromStdString(user_file()), getQSettingsFormat());
+  QVariantMap record = plain.value("k").toMap();
+  EXPECT_EQ(record.value("comment").toString(), "note");
+  EXPECT_EQ(record.value("unit").toString(), "px");
+  EXPECT_EQ(record.value("value").toString(), "2");
+  {
+    ZKPREF store(ZKPREF_TRALVENIC);
+    EXPECT_EQ(store.set("k", QVariant(3), "new note"), ZKPREF_SUCCESS);
+  }
+  plain.sync();
+  record = plain.value("k").toMap();
+  EXPECT_EQ(record.value("comment").toString(), "new note");
+  EXPECT_EQ(record.value("unit").toString(), "px");
+}
+
+TEST_F(StoreWrites, PlatformAttributeChoosesTheStorageKey) {
+  ZKPREF store(ZKPREF_TRALVENIC);
+  store.beginOsAttribute(ZKPREF_PLATFORM_WINDOWS);
+  EXPECT_EQ(store.set("k", QVariant(1), ""), ZKPREF_SUCCESS);
+  store.endOsAttribute();
+  EXPECT_EQ(store.set("k", QVariant(2), ""), ZKPREF_SUCCESS);
+  store.beginOsAttribute(ZKPREF_PLATFORM_NONE);  // the running platform
+  EXPECT_EQ(store.set("k", QVariant(3), ""), ZKPREF_SUCCESS);
+  store.endOsAttribute();
+  EXPECT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
+  QSettings plain(QString::fromStdString(user_file()), getQSettingsFormat());
+  EXPECT_EQ(plain.value("k:os=windows").toMap().value("value").toString(), "1");
+  EXPECT_EQ(plain.value("k").toMap().value("value").toString(), "2");
+  EXPECT_EQ(plain.value("k:os=linux").toMap().value("value").toString(), "3");
+  ZKpref_Err err;
+  EXPECT_EQ(store.get<int>("k", &err), 3);
+}
+
+TEST_F(StoreWrites, KeyTestsLookAtTheUserFileOnly) {
+  write_file(user_file(), settings_xml({{"p:os=linux", "QString", "x"}, {"p", "int", "1"}, {"q", "int", "2"}}));
+  write_file(machine_file(), settings_xml({{"m", "int", "1"}}));
+  ZKPREF store(ZKPREF_TRALVENIC);
+  EXPECT_EQ(store.hasKey("q"), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.hasKey("m"), ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(store.hasKey("q", ZKPREF_TYPE_NONE), ZKPREF_FAILURE);
+  EXPECT_EQ(store.hasKey("q", ZKPREF_TYPE_INT), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.hasKey("q", ZKPREF_TYPE_DOUBLE), ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(store.hasKey("m", ZKPREF_TYPE_INT), ZKPREF_KEY_NOT_FOUND);
+  // Only the variant is tested when it is there.
+  EXPECT_EQ(store.hasKey("p", ZKPREF_TYPE_INT), ZKPREF_KEY_NOT_FOUND);
+  EXPECT_EQ(store.hasKey("p", ZKPREF_TYPE_STRING), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.hasKey("q", static_cast<ZKPREF_TYPE>(9)), ZKPREF_KEY_NOT_FOUND);
+}
+
+TEST_F(StoreWrites, RemovalCountsWhatLayBelowAndKeepsVariants) {
+  write_file(user_file(), settings_xml({{"k", "int", "1"}, {"k/a", "int", "2"}, {"k/b/c", "int", "3"},
+                                        {"k:os=linux", "int", "4"}, {"t", "int", "5"}}));
+  write_file(machine_file(), settings_xml({{"t", "int", "9"}}));
+  ZKPREF store(ZKPREF_TRALVENIC);
+  EXPECT_EQ(store.removeKey("k", ZKPREF_TYPE_NONE), 2);
+  EXPECT_EQ(store.hasKey("k/a"), ZKPREF_KEY_NOT_FOUND);
+  ZKpref_Err err;
+  EXPECT_EQ(store.get<int>("k", &err), 4);  // the variant stayed
+  EXPECT_EQ(store.removeKey("t", ZKPREF_TYPE_STRING), 0);
+  EXPECT_EQ(store.removeKey("t", ZKPREF_TYPE_INT), 1);
+  EXPECT_EQ(store.get<int>("t", &err), 9);  // now the machine-wide file answers
+  EXPECT_EQ(store.removeKey("t", ZKPREF_TYPE_INT), 0);
+
+  EXPECT_EQ(store.set("g/x", QVariant(1), ""), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.set("g/y", QVariant(1), ""), ZKPREF_SUCCESS);
+  ASSERT_EQ(store.beginGroup("g"), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.removeKey("", ZKPREF_TYPE_NONE), 2);
+  store.endGroup();
+  EXPECT_EQ(store.hasKey("k"), ZKPREF_SUCCESS);
+}
+
+TEST_F(StoreWrites, RemoveKeyTakesTheVariantFirst) {
+  write_file(user_file(), settings_xml({{"k", "int", "1"}, {"k:os=linux", "QString", "x"}}));
+  ZKPREF store(ZKPREF_TRALVENIC);
+  EXPECT_TRUE(store.remove_key("k"));
+  ZKpref_Err err;
+  EXPECT_EQ(store.get<int>("k", &err), 1);
+  EXPECT_TRUE(store.remove_key("k"));
+  EXPECT_FALSE(store.remove_key("k"));
+  EXPECT_FALSE(store.remove_key(nullptr));
+}
+
+}  // namespace

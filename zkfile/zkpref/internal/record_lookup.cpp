@@ -1,0 +1,139 @@
+// The lookup order over the user's, the machine-wide and the installation-
+// wide layer, and the conversion of a key record to the type a read asks.
+#include "zkpref/internal/record_lookup.hpp"
+
+#include <limits>
+
+#include <QtCore/QMap>
+
+#include "zkpref/internal/store_state.hpp"
+
+namespace hestrel::zkpref {
+
+bool entry_of(const QSettings &layer, const QString &key, QVariant &entry) {
+  entry = layer.value(key);
+  // Every record is a map; an invalid variant is absence unless the layer
+  // really holds an empty entry under the key.
+  return entry.isValid() || layer.contains(key);
+}
+
+QString shared_key(const QSettings &user, const QString &key) {
+  const QString group = user.group();
+  return group.isEmpty() ? key : group + QLatin1Char('/') + key;
+}
+
+namespace {
+
+bool answer_from(const QSettings &layer, const QString &key, ZKPrefSource source, Answer &answer) {
+  if (!entry_of(layer, key, answer.entry)) return false;
+  answer.source = source;
+  return true;
+}
+
+}  // namespace
+
+Answer lookup_user(const QSettings &user, const QString &key) {
+  Answer answer;
+  if (answer_from(user, key + running_platform_suffix(), ZKPREF_SOURCE_USER, answer)) return answer;
+  if (answer_from(user, key, ZKPREF_SOURCE_USER, answer)) return answer;
+  return Answer();
+}
+
+Answer lookup_shared(const QSettings &user, const QString &key) {
+  Answer answer;
+  SharedLayers &layers = shared_layers();
+  const QSettings *machine = layers.first_level_settings.get();
+  const QSettings *site = layers.second_level_settings.get();
+  if (!machine && !site) return answer;
+  const QString plain = shared_key(user, key);
+  const QString variant = plain + running_platform_suffix();
+  if (machine && (answer_from(*machine, variant, ZKPREF_SOURCE_MACHINE, answer) ||
+                  answer_from(*machine, plain, ZKPREF_SOURCE_MACHINE, answer)))
+    return answer;
+  if (site && (answer_from(*site, variant, ZKPREF_SOURCE_INSTALLATION, answer) ||
+               answer_from(*site, plain, ZKPREF_SOURCE_INSTALLATION, answer)))
+    return answer;
+  return Answer();
+}
+
+Answer lookup(const QSettings &user, const QString &key) {
+  Answer answer = lookup_user(user, key);
+  return answer.found() ? answer : lookup_shared(user, key);
+}
+
+template <>
+const char *type_name<int>() {
+  return "int";
+}
+template <>
+const char *type_name<QString>() {
+  return "QString";
+}
+template <>
+const char *type_name<double>() {
+  return "double";
+}
+template <>
+const char *type_name<bool>() {
+  return "bool";
+}
+
+namespace {
+
+template <typename T>
+bool qt_convert(const QVariant &value, T &out) {
+  QVariant copy = value;
+  if (!copy.isValid() || !copy.convert(QMetaType::fromType<T>())) return false;
+  out = copy.value<T>();
+  return true;
+}
+
+template <typename T>
+bool convert_value(const QVariant &value, T &out) {
+  return qt_convert(value, out);
+}
+
+// Qt's conversion of text to int narrows a 64-bit result without a word
+// ("99999999999" would read as 1215752191); 64-bit values likewise.
+template <>
+bool convert_value<int>(const QVariant &value, int &out) {
+  bool ok = false;
+  int result = 0;
+  switch (value.metaType().id()) {
+    case QMetaType::QString:
+      result = value.toString().toInt(&ok);
+      break;
+    case QMetaType::LongLong: {
+      const qlonglong wide = value.toLongLong();
+      ok = wide >= std::numeric_limits<int>::min() && wide <= std::numeric_limits<int>::max();
+      result = static_cast<int>(wide);
+      break;
+    }
+    case QMetaType::ULongLong: {
+      const qulonglong wide = value.toULongLong();
+      ok = wide <= static_cast<qulonglong>(std::numeric_limits<int>::max());
+      result = static_cast<int>(wide);
+      break;
+    }
+    default:
+      return qt_convert(value, out);
+  }
+  if (ok) out = result;
+  return ok;
+}
+
+}  // namespace
+
+template <typename T>
+bool read_record(const QVariant &entry, T &out) {
+  const QVariantMap record = entry.toMap();
+  if (record.value(QStringLiteral("dt")).toString() != QLatin1String(type_name<T>())) return false;
+  return convert_value<T>(record.value(QStringLiteral("value")), out);
+}
+
+template bool read_record<int>(const QVariant &, int &);
+template bool read_record<QString>(const QVariant &, QString &);
+template bool read_record<double>(const QVariant &, double &);
+template bool read_record<bool>(const QVariant &, bool &);
+
+}  // namespace hestrel::zkpref

@@ -1,0 +1,48 @@
+// The lookup order of the preference reads: which layer and which key form
+// answers a key, and how a key record converts to one of the four types.
+#ifndef HESTREL_ZKPREF_INTERNAL_RECORD_LOOKUP_HPP
+#define HESTREL_ZKPREF_INTERNAL_RECORD_LOOKUP_HPP
+
+#include <QtCore/QSettings>
+#include <QtCore/QString>
+#include <QtCore/QVariant>
+
+#include "zkpref.h"
+
+namespace hestrel::zkpref {
+
+// The entry that answered a lookup; source is ZKPREF_SOURCE_NOT_FOUND and
+// entry invalid when no layer holds the key.
+struct Answer {
+  ZKPrefSource source = ZKPREF_SOURCE_NOT_FOUND;
+  QVariant entry;
+  bool found() const { return source != ZKPREF_SOURCE_NOT_FOUND; }
+};
+
+// The entry of layer under key, when the layer holds it at all.
+bool entry_of(const QSettings &layer, const QString &key, QVariant &entry);
+
+// The shared layers see the user's current group only through the key:
+// group + "/" + key, or key alone outside any group.
+QString shared_key(const QSettings &user, const QString &key);
+
+// Steps of the lookup order: the user layer's platform variant and plain
+// key; then each present shared layer's platform variant and plain key.
+Answer lookup_user(const QSettings &user, const QString &key);
+Answer lookup_shared(const QSettings &user, const QString &key);
+Answer lookup(const QSettings &user, const QString &key);
+
+// The name Qt gives T's variant type, as the record's "dt" holds it.
+template <typename T>
+const char *type_name();
+
+// A record matches T when its "dt" is T's type name; it then converts as Qt
+// converts the value, except that text holding an integer that does not fit
+// 32 bits is refused instead of wrapped. False when it does not match or
+// does not convert; out is left alone then.
+template <typename T>
+bool read_record(const QVariant &entry, T &out);
+
+}  // namespace hestrel::zkpref
+
+#endif

@@ -1,0 +1,168 @@
+// Typed reads of a store: the read with an error code, the read that falls
+// back to the caller's value, the named readers, the type and source query.
+#include <string>
+
+#include <QtCore/QMap>
+
+#include "zkpref/internal/record_lookup.hpp"
+#include "zkpref/internal/store_state.hpp"
+#include "zkpref.hpp"
+
+using namespace hestrel::zkpref;
+
+namespace {
+
+// A standard string is used up to its first NUL, as a C caller's text is.
+QString key_text(const std::string &key) { return QString::fromUtf8(key.c_str()); }
+
+}  // namespace
+
+template <typename T>
+T ZKPREF::get(const char *key, ZKpref_Err *err) const {
+  ZKpref_Err code = ZKPREF_SUCCESS;
+  T result{};
+  if (!key || !settings) {
+    code = ZKPREF_KEY_NOT_FOUND;
+  } else {
+    const Answer answer = lookup(*settings, QString::fromUtf8(key));
+    if (!answer.found())
+      code = ZKPREF_KEY_NOT_FOUND;
+    else if (!read_record(answer.entry, result))
+      code = ZKPREF_TYPE_MISMATCH;
+  }
+  if (err) *err = code;
+  return result;
+}
+
+template <typename T>
+T ZKPREF::get_or_use_value(const char *key, T value, ZKpref_Err *err) const {
+  ZKpref_Err code = ZKPREF_SUCCESS;
+  T result = value;
+  if (!key || !settings) {
+    code = ZKPREF_KEY_NOT_FOUND;
+  } else {
+    const QString text = QString::fromUtf8(key);
+    const Answer mine = lookup_user(*settings, text);
+    if (mine.found()) {
+      T stored{};
+      if (read_record(mine.entry, stored))
+        result = stored;
+      else
+        code = ZKPREF_TYPE_MISMATCH;
+    } else {
+      // The shared layers only tell the caller that its value hid one of
+      // theirs; their value is not delivered.
+      const Answer shared = lookup_shared(*settings, text);
+      T ignored{};
+      if (!shared.found())
+        code = ZKPREF_KEY_NOT_FOUND;
+      else if (read_record(shared.entry, ignored))
+        code = ZKPREF_SHARED_VALUE_IGNORED;
+    }
+  }
+  if (err) *err = code;
+  return result;
+}
+
+template int ZKPREF::get<int>(const char *, ZKpref_Err *) const;
+template bool ZKPREF::get<bool>(const char *, ZKpref_Err *) const;
+template double ZKPREF::get<double>(const char *, ZKpref_Err *) const;
+template QString ZKPREF::get<QString>(const char *, ZKpref_Err *) const;
+template int ZKPREF::get_or_use_value<int>(const char *, int, ZKpref_Err *) const;
+template bool ZKPREF::get_or_use_value<bool>(const char *, bool, ZKpref_Err *) const;
+template double ZKPREF::get_or_use_value<double>(const char *, double, ZKpref_Err *) const;
+template QString ZKPREF::get_or_use_value<QString>(const char *, QString, ZKpref_Err *) const;
+
+ZKpref_Err ZKPREF::getInt(const std::string &key, int *value) const {
+  ZKpref_Err err;
+  const int result = get<int>(key.c_str(), &err);
+  if (value) *value = result;
+  return err;
+}
+
+ZKpref_Err ZKPREF::getDouble(const std::string &key, double *value) const {
+  ZKpref_Err err;
+  const double result = get<double>(key.c_str(), &err);
+  if (value) *value = result;
+  return err;
+}
+
+ZKpref_Err ZKPREF::getBool(const std::string &key, bool *value) const {
+  ZKpref_Err err;
+  const bool result = get<bool>(key.c_str(), &err);
+  if (value) *value = result;
+  return err;
+}
+
+ZKpref_Err ZKPREF::getString(const std::string &key, std::string &value) const {
+  ZKpref_Err err;
+  value = get<QString>(key.c_str(), &err).toStdString();
+  return err;
+}
+
+ZKpref_Err ZKPREF::getInt(const std::string &key, int *value, int def) const {
+  ZKpref_Err err;
+  const int result = get_or_use_value<int>(key.c_str(), def, &err);
+  if (value) *value = result;
+  return err;
+}
+
+ZKpref_Err ZKPREF::getDouble(const std::string &key, double *value, double def) const {
+  ZKpref_Err err;
+  const double result = get_or_use_value<double>(key.c_str(), def, &err);
+  if (value) *value = result;
+  return err;
+}
+
+ZKpref_Err ZKPREF::getBool(const std::string &key, bool *value, bool def) const {
+  ZKpref_Err err;
+  const bool result = get_or_use_value<bool>(key.c_str(), def, &err);
+  if (value) *value = result;
+  return err;
+}
+
+ZKpref_Err ZKPREF::getString(const std::string &key, std::string &value, const std::string &def) const {
+  ZKpref_Err err;
+  value = get_or_use_value<QString>(key.c_str(), key_text(def), &err).toStdString();
+  return err;
+}
+
+ZKpref_Err ZKPREF::get(const std::string &key, int &value) const { return getInt(key, &value); }
+ZKpref_Err ZKPREF::get(const std::string &key, double &value) const { return getDouble(key, &value); }
+ZKpref_Err ZKPREF::get(const std::string &key, std::string &value) const { return getString(key, value); }
+ZKpref_Err ZKPREF::get(const std::string &key, bool &value) const { return getBool(key, &value); }
+
+ZKPREF_TYPE ZKPREF::getType(const std::string &key) const {
+  if (!settings) return ZKPREF_TYPE_NONE;
+  const QString user_key = key_text(key);
+  const QString plain = shared_key(*settings, user_key);
+  SharedLayers &layers = shared_layers();
+  const QSettings *machine = layers.first_level_settings.get();
+  const QSettings *site = layers.second_level_settings.get();
+
+  // Every platform's variant in every layer comes before any plain key.
+  QVariant entry;
+  bool found = false;
+  for (int p = ZKPREF_PLATFORM_WINDOWS; p <= ZKPREF_PLATFORM_DARWIN && !found; ++p) {
+    const QString suffix = QStringLiteral(":os=") + QLatin1String(platforms[p]);
+    found = entry_of(*settings, user_key + suffix, entry) ||
+            (machine && entry_of(*machine, plain + suffix, entry)) ||
+            (site && entry_of(*site, plain + suffix, entry));
+  }
+  if (!found)
+    found = entry_of(*settings, user_key, entry) || (machine && entry_of(*machine, plain, entry)) ||
+            (site && entry_of(*site, plain, entry));
+  if (!found) return ZKPREF_TYPE_NONE;
+
+  const QString dt = entry.toMap().value(QStringLiteral("dt")).toString();
+  if (dt == QLatin1String(zkpref_type_strings[ZKPREF_TYPE_INT])) return ZKPREF_TYPE_INT;
+  if (dt == QLatin1String(zkpref_type_strings[ZKPREF_TYPE_STRING])) return ZKPREF_TYPE_STRING;
+  if (dt == QLatin1String(zkpref_type_strings[ZKPREF_TYPE_DOUBLE])) return ZKPREF_TYPE_DOUBLE;
+  // "bool", and also a missing or any other type name.
+  return ZKPREF_TYPE_BOOL;
+}
+
+ZKPrefSource ZKPREF::getKeySource(const char *key) const {
+  if (!key || !settings) return ZKPREF_SOURCE_NOT_FOUND;
+  return lookup(*settings, QString::fromUtf8(key)).source;
+}

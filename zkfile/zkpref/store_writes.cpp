@@ -1,0 +1,129 @@
+// Writes, the key check, key tests and removal: all on the user's own file;
+// the shared files are consulted only for the type a key already has.
+#include <string>
+
+#include <QtCore/QMap>
+#include <QtCore/QStringList>
+#include <libxml/tree.h>
+
+#include "errors/zkerr.h"
+#include "zkpref/internal/key_check.hpp"
+#include "zkpref/internal/record_lookup.hpp"
+#include "zkpref/internal/store_state.hpp"
+#include "zkpref.hpp"
+
+using namespace hestrel::zkpref;
+
+namespace hestrel::zkpref {
+
+int validate_key(const QString &key) {
+  const QStringList parts = key.split(QLatin1Char('/'), Qt::KeepEmptyParts);
+  for (const QString &part : parts) {
+    const QByteArray name = part.toUtf8();
+    // The file format reads what follows a ':' as the platform attribute and
+    // skips every "ApplicationSettings" element, so such parts could never
+    // be read back and would stop the file from being written at all.
+    const bool valid = xmlValidateName(reinterpret_cast<const xmlChar *>(name.constData()), 0) == 0 &&
+                       !part.contains(QLatin1Char(':')) && part != QLatin1String("ApplicationSettings");
+    if (!valid) {
+      zkerr_throw(-1, ZKERR_WARNING,
+                  "%s: Invalid character in the zkpref key '%s'. See www.w3.org for valid xml element tag rules.",
+                  "validate_key", name.constData());
+      return ZKPREF_INVALID_KEY;
+    }
+  }
+  return 0;
+}
+
+}  // namespace hestrel::zkpref
+
+namespace {
+
+QString key_text(const std::string &key) { return QString::fromUtf8(key.c_str()); }
+
+// The running platform's variant when the user's file holds it, else the
+// plain key when it holds that; empty when it holds neither.
+bool pick_user_key(const QSettings &user, const QString &key, QString &picked) {
+  const QString variant = key + running_platform_suffix();
+  if (user.contains(variant)) {
+    picked = variant;
+    return true;
+  }
+  if (user.contains(key)) {
+    picked = key;
+    return true;
+  }
+  return false;
+}
+
+bool record_has_type(const QSettings &user, const QString &key, ZKPREF_TYPE type) {
+  const QString dt = user.value(key).toMap().value(QStringLiteral("dt")).toString();
+  return dt == QLatin1String(zkpref_type_strings[type]);
+}
+
+bool known_type(ZKPREF_TYPE type) { return type >= ZKPREF_TYPE_NONE && type <= ZKPREF_TYPE_BOOL; }
+
+}  // namespace
+
+ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std::string &comment) {
+  const QString text = key_text(key);
+  if (validate_key(text) != 0) return ZKPREF_INVALID_KEY;
+  // A value without a type has no name for "dt" and no text to keep.
+  if (!value.isValid() || !settings) return ZKPREF_FAILURE;
+
+  const char *new_type = value.typeName();
+  const ZKPREF_TYPE existing = getType(key);
+  if (existing != ZKPREF_TYPE_NONE && std::string(zkpref_type_strings[existing]) != new_type) {
+    zkerr_throw(-1, ZKERR_WARNING, "%s: Incorrect value of type '%s' is being set for existing '%s' type key('%s')\n",
+                "set", new_type, zkpref_type_strings[existing], key.c_str());
+    return ZKPREF_FAILURE;
+  }
+
+  QString storage = text;
+  if (osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN)
+    storage += QStringLiteral(":os=") + QLatin1String(platforms[osAttribute]);
+
+  // Attributes the file carried for this key, and an earlier comment, stay.
+  QVariantMap record = settings->value(storage).toMap();
+  record.insert(QStringLiteral("dt"), QString::fromLatin1(new_type));
+  record.insert(QStringLiteral("value"), value);
+  if (!comment.empty()) record.insert(QStringLiteral("comment"), key_text(comment));
+  settings->setValue(storage, record);
+  return ZKPREF_SUCCESS;
+}
+
+ZKpref_Err ZKPREF::hasKey(const std::string &key) const {
+  QString picked;
+  return settings && pick_user_key(*settings, key_text(key), picked) ? ZKPREF_SUCCESS : ZKPREF_KEY_NOT_FOUND;
+}
+
+ZKpref_Err ZKPREF::hasKey(const std::string &key, ZKPREF_TYPE type) const {
+  if (type == ZKPREF_TYPE_NONE) return ZKPREF_FAILURE;
+  QString picked;
+  if (!known_type(type) || !settings || !pick_user_key(*settings, key_text(key), picked)) return ZKPREF_KEY_NOT_FOUND;
+  return record_has_type(*settings, picked, type) ? ZKPREF_SUCCESS : ZKPREF_KEY_NOT_FOUND;
+}
+
+int ZKPREF::removeKey(const std::string &key, ZKPREF_TYPE type) {
+  if (!known_type(type) || !settings) return 0;
+  const QString text = key_text(key);
+  if (type == ZKPREF_TYPE_NONE) {
+    // Its platform variants are siblings, not children: they stay.
+    settings->beginGroup(text);
+    const int below = static_cast<int>(settings->allKeys().size());
+    settings->endGroup();
+    settings->remove(text);
+    return below;
+  }
+  QString picked;
+  if (!pick_user_key(*settings, text, picked) || !record_has_type(*settings, picked, type)) return 0;
+  settings->remove(picked);
+  return 1;
+}
+
+bool ZKPREF::remove_key(const char *key) {
+  QString picked;
+  if (!key || !settings || !pick_user_key(*settings, QString::fromUtf8(key), picked)) return false;
+  settings->remove(picked);
+  return true;
+}
