@@ -1,6 +1,5 @@
-// Tests of the inter-process preference-file guard: real child processes
-// holding and waiting for the lock, the lock files it leaves, and lock files
-// it must refuse.
+// Tests of the preference-file guard: real child processes holding and
+// waiting for the lock, the lock files it leaves and the ones it refuses.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -216,6 +215,9 @@ TEST_F(FileLockTest, NewLockFileIsOwnerOnlyWhateverTheMask) {
 TEST_F(FileLockTest, MissingTemporaryDirectoryIsCreatedAndHoldsTheLockFile) {
   std::string missing = root() + "/missing/deeper";
   env.set("TMPDIR", root() + "/missing//deeper/");
+  // Qt names no temporary directory while it is missing; the lock file must
+  // still lie below TMPDIR, not at the root.
+  EXPECT_EQ(ZKprefProtection::lockFilePath(pref()).section('/', 0, -2).toStdString(), missing);
   ZKprefProtection guard(pref(), 1);
   ASSERT_EQ(guard.lock(), 0);
   ASSERT_TRUE(is_directory(missing));

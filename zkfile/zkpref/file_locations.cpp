@@ -1,0 +1,108 @@
+// Where the preference files live: the per-user directory and file of a
+// release, the machine-wide and installation-wide files, and release order.
+#include <string>
+#include <vector>
+
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QString>
+#include <QtCore/QtGlobal>
+
+#include "internal/store_state.hpp"
+#include "zkfile_dirs.hpp"
+#include "zkfile_release.hpp"
+#include "zkpref.hpp"
+
+namespace {
+
+const char *const sandbox_variable = "PELMORAVINE_ZKPREF_SANDBOX";
+const char *const base_word = ".pelmoravine";
+
+// One "/" between the two, none added when the first already ends in one.
+std::string join(const std::string &base, const std::string &leaf) {
+  if (leaf.empty()) return base;
+  if (base.empty()) return leaf;
+  return base.back() == '/' ? base + leaf : base + '/' + leaf;
+}
+
+// The sandbox made absolute; an empty value is the working directory
+// itself, as any relative value is resolved against it.
+std::string sandbox_base() {
+  QString value = qEnvironmentVariable(sandbox_variable);
+  if (value.isEmpty()) value = QStringLiteral(".");
+  return join(QFileInfo(value).absoluteFilePath().toStdString(), base_word);
+}
+
+// Release "2019-3" named the files of products 9 to 15 differently.
+const hestrel::zkpref::ProductTable &stems_of_2019_3() {
+  static const hestrel::zkpref::ProductTable table = {
+      {ZKPREF_GOLVENT, "Tirrabel"}, {ZKPREF_QORM, "Golvent"},    {ZKPREF_ORBRETTE, "Qorm"},
+      {ZKPREF_LUMBRAST, "Orbrette"}, {ZKPREF_SCRIPTS, "Lumbrast"}, {ZKPREF_SHARED, "Scripts"},
+      {ZKPREF_PHINTOR, "Shared"}};
+  return table;
+}
+
+}  // namespace
+
+int compare_releases(std::string a, std::string b) {
+  const std::vector<std::string> &releases = zkfile_get_past_release_names();
+  if (releases.empty()) return 0;
+  auto position = [&releases](const std::string &name) {
+    std::size_t i = 0;
+    while (i < releases.size() && releases[i] != name) ++i;
+    return i;
+  };
+  std::size_t pa = position(a), pb = position(b);
+  return pa < pb ? 1 : pa == pb ? 0 : -1;
+}
+
+QString zkpref_config_path() {
+  if (qEnvironmentVariableIsSet(sandbox_variable)) return QString::fromStdString(sandbox_base());
+  return QString::fromStdString(zkfile_get_directory_path(DIR_LOCAL_APPDATA));
+}
+
+namespace pelmoravine {
+namespace preferences {
+namespace internal {
+
+std::string get_zkpref_directory(const std::string &release) {
+  std::string base;
+  if (compare_releases(release, "2017-1") < 1) {
+    // These releases kept their files under the home directory; the
+    // application-data override came later and does not move them.
+    base = qEnvironmentVariableIsSet(sandbox_variable) ? sandbox_base()
+                                                        : join(QDir::homePath().toStdString(), base_word);
+  } else {
+    base = zkpref_config_path().toStdString();
+  }
+  return join(base, release);
+}
+
+QString get_zkpref_file(ZKPREF_PRODUCTS product, const QString &release) {
+  QString directory = QString::fromStdString(get_zkpref_directory(release.toStdString()));
+  const std::string *stem = nullptr;
+  if (compare_releases(release.toStdString(), "2019-3") == 0) {
+    auto renamed = stems_of_2019_3().find(product);
+    if (renamed != stems_of_2019_3().end()) stem = &renamed->second;
+  }
+  if (!stem) stem = &hestrel::zkpref::products().at(product);
+  return directory + QLatin1Char('/') + QString::fromStdString(*stem) + QStringLiteral(".xml");
+}
+
+QString get_suite_preferences_path() {
+  return qEnvironmentVariable("PELMORAVINE_SITE_PREFERENCE",
+                              qEnvironmentVariable("PELMORAVINE") + QStringLiteral("/config/suitepref.xml"));
+}
+
+QString get_machine_preferences_path() {
+#if defined(__APPLE__)
+  const QString fallback = QStringLiteral("/Library/Application Support/Pelmoravine/suitepref.xml");
+#else
+  const QString fallback = QStringLiteral("/etc/opt/pelmoravine/suitepref.xml");
+#endif
+  return qEnvironmentVariable("PELMORAVINE_MACHINE_PREFERENCE", fallback);
+}
+
+}  // namespace internal
+}  // namespace preferences
+}  // namespace pelmoravine

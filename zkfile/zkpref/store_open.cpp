@@ -1,0 +1,200 @@
+// Opening and closing a store: the shared layers, the user's file under the
+// shared file lock, carry-over from earlier releases, moving a damaged file
+// aside, and synchronisation under the exclusive file lock.
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include <boost/filesystem.hpp>
+
+#include <QtCore/QDebug>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QReadWriteLock>
+#include <QtCore/QSettings>
+#include <QtCore/QString>
+
+#include "internal/file_lock.hpp"
+#include "internal/store_state.hpp"
+#include "zkerr.h"
+#include "zkfile_release.hpp"
+#include "zkpref.hpp"
+
+namespace {
+
+using hestrel::zkpref::format_error;
+using hestrel::zkpref::shared_layers;
+using hestrel::zkpref::xml_format;
+
+// The explanation that goes with a settings object's status.
+QString status_explanation(QSettings::Status status) {
+  if (status == QSettings::FormatError) return format_error(ZKPREF_FORMAT_ERROR);
+  if (status == QSettings::AccessError) return format_error(ZKPREF_ACCESS_ERROR);
+  return QString();
+}
+
+ZKpref_Err status_code(const QSettings &settings) {
+  switch (settings.status()) {
+    case QSettings::FormatError:
+      return ZKPREF_FORMAT_ERROR;
+    case QSettings::AccessError:
+      return ZKPREF_ACCESS_ERROR;
+    default:
+      return ZKPREF_SUCCESS;
+  }
+}
+
+// Reads one shared layer. A layer whose path is empty or whose file is
+// missing keeps what it had; one that fails to load is dropped with a warning.
+void load_layer(const QString &path, std::unique_ptr<QSettings> &layer, const char *which) {
+  if (path.isEmpty() || !QFileInfo::exists(path)) return;
+  auto loaded = std::make_unique<QSettings>(path, xml_format());
+  if (loaded->status() != QSettings::NoError) {
+    qWarning() << "scan_profile" << which << " setting(" << path << ") failed. "
+               << status_explanation(loaded->status());
+    layer.reset();
+    return;
+  }
+  layer = std::move(loaded);
+}
+
+// Drops both shared layers, so the next opening reads them again. Called
+// under the store lock by whoever brought the count of open stores to 0.
+void drop_shared_layers() {
+  auto &layers = shared_layers();
+  layers.first_level_settings.reset();
+  layers.second_level_settings.reset();
+  layers.zkpref_initialized = false;
+}
+
+// Silences the default handle while earlier releases are searched, and
+// gives back printing only when it printed before, also on an exception.
+class QuietDefaultHandle {
+ public:
+  QuietDefaultHandle() {
+    zkerr_print_state(-1, &was_printing_);
+    zkerr_suppress_print(-1);
+  }
+  QuietDefaultHandle(const QuietDefaultHandle &) = delete;
+  QuietDefaultHandle &operator=(const QuietDefaultHandle &) = delete;
+  ~QuietDefaultHandle() {
+    if (was_printing_) zkerr_restore_print(-1);
+  }
+
+ private:
+  int was_printing_ = 0;
+};
+
+}  // namespace
+
+ZKPREF::ZKPREF(ZKPREF_PRODUCTS product, bool migrate) : product(product) {
+  ZKpref_Err result = initialize_handle(migrate);
+  if (result != ZKPREF_SUCCESS) {
+    settings.reset();
+    throw std::runtime_error(format_error(result).toStdString());
+  }
+}
+
+ZKPREF::~ZKPREF() {
+  syncSettings();
+  settings.reset();
+  auto &layers = shared_layers();
+  layers.nactivehandles.fetch_sub(1);
+  QWriteLocker locker(&hestrel::zkpref::zkpref_mutex());
+  if (layers.nactivehandles.load() == 0) drop_shared_layers();
+}
+
+ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
+  const auto &table = hestrel::zkpref::products();
+  if (static_cast<int>(product) < 0 || static_cast<std::size_t>(product) >= table.size())
+    return ZKPREF_PRODUCT_UNKNOWN;
+
+  QWriteLocker locker(&hestrel::zkpref::zkpref_mutex());
+  osAttribute = ZKPREF_PLATFORM_NONE;
+
+  auto &layers = shared_layers();
+  if (!layers.zkpref_initialized || qEnvironmentVariableIsSet("PELMORAVINE_ZKPREF_TEST")) {
+    namespace where = pelmoravine::preferences::internal;
+    load_layer(where::get_machine_preferences_path(), layers.first_level_settings,
+               ": Loading first level fallback ");
+    load_layer(where::get_suite_preferences_path(), layers.second_level_settings,
+               ": Loading second level fallback ");
+    layers.zkpref_initialized = true;
+  }
+
+  const QString path = pelmoravine::preferences::internal::get_zkpref_file(
+      product, QString::fromStdString(pelmoravine::release_name()));
+  // Opening and synchronisation lock one form of the path, so a reader and a
+  // writer in two processes exclude each other whatever form it was built in.
+  const QString locked_path = hestrel::zkpref::lock_path(path);
+  ZKprefProtection shared_lock(locked_path, 0);
+  if (int rc = shared_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
+
+  settings = std::make_unique<QSettings>(path, xml_format());
+  QFile file(path);
+  if (!file.exists()) {
+    if (migrate) {
+      QuietDefaultHandle quiet;
+      for (const std::string &release : zkfile_get_past_release_names()) {
+        loadFromRelease(release);
+        if (!settings->allKeys().isEmpty()) break;
+      }
+    } else if (createEmptyPreferenceFile(file) == 1) {
+      return ZKPREF_FAILURE;
+    }
+  }
+
+  layers.nactivehandles.fetch_add(1);
+  if (settings->status() == QSettings::NoError) return ZKPREF_SUCCESS;
+
+  qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
+             << status_explanation(settings->status());
+  ZKpref_Err result = status_code(*settings);
+  if (result == ZKPREF_FORMAT_ERROR) {
+    // A file that does not parse is moved aside, never deleted: the user
+    // can still recover what it held, and the store opens empty.
+    ZKprefProtection corrupt_lock(locked_path + QStringLiteral(".corrupt"), 1);
+    if (corrupt_lock.lock() == 0) {
+      settings.reset();
+      const QByteArray from = QFile::encodeName(path);
+      const QByteArray to = QFile::encodeName(path + QStringLiteral(".corrupt"));
+      if (std::rename(from.constData(), to.constData()) == 0) {
+        settings = std::make_unique<QSettings>(path, xml_format());
+        result = status_code(*settings);
+      }
+    }
+  }
+  if (result != ZKPREF_SUCCESS) {
+    // No store comes out of a failed opening, so it must not hold the
+    // shared layers alive for the rest of the process.
+    if (layers.nactivehandles.fetch_sub(1) == 1) drop_shared_layers();
+  }
+  return result;
+}
+
+void ZKPREF::loadFromRelease(const std::string &release) {
+  const QString path =
+      pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release));
+  if (!QFileInfo::exists(path)) return;
+  QSettings earlier(path, xml_format());
+  if (earlier.status() != QSettings::NoError) return;
+  const QStringList keys = earlier.allKeys();
+  for (const QString &key : keys) settings->setValue(key, earlier.value(key));
+}
+
+int ZKPREF::createEmptyPreferenceFile(QFile &file) {
+  const boost::filesystem::path directory(
+      pelmoravine::preferences::internal::get_zkpref_directory(pelmoravine::release_name()));
+  if (!boost::filesystem::exists(directory)) boost::filesystem::create_directories(directory);
+  if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) file.close();
+  return file.exists() ? 0 : 1;
+}
+
+ZKpref_Err ZKPREF::syncSettings() {
+  if (!settings) return ZKPREF_FAILURE;
+  ZKprefProtection exclusive_lock(hestrel::zkpref::lock_path(settings->fileName()), 1);
+  if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
+  settings->sync();
+  return status_code(*settings);
+}
