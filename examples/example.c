@@ -1,5 +1,6 @@
 /* A few calls into each part of libhestrel, as a C program meets them. */
-#define _POSIX_C_SOURCE 200809L
+#define _XOPEN_SOURCE 700
+#include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -11,6 +12,7 @@
 #include <zkfile_md5.h>
 #include <zkfile_products.h>
 #include <zkfile_search.h>
+#include <zkpref.h>
 #include <zktoken.h>
 #include <zktoken_glob.h>
 
@@ -112,6 +114,49 @@ static void show_files(const char *scratch) {
     printf("tolvane version code: %d\n", version);
 }
 
+static int remove_entry(const char *path, const struct stat *st, int flag, struct FTW *ftw) {
+  (void)st;
+  (void)flag;
+  (void)ftw;
+  return remove(path);
+}
+
+/* Opens product 0's preferences in a sandbox of its own, so that the user's
+ * real preferences are never touched, and works in one group. */
+static void show_preferences(void) {
+  char sandbox[] = "/tmp/hestrel-example-prefs-XXXXXX";
+  char **names = NULL, **keys = NULL;
+  int *values = NULL, count = 0, width = 0, i;
+  ZKpref prefs = 0;
+
+  if (!mkdtemp(sandbox)) return;
+  setenv("PELMORAVINE_ZKPREF_SANDBOX", sandbox, 1);
+  setenv("TMPDIR", sandbox, 1); /* the store's lock files go there too */
+  setenv("PELMORAVINE_MACHINE_PREFERENCE", "", 1);
+  setenv("PELMORAVINE_SITE_PREFERENCE", "", 1);
+
+  if (zkpref_new(&prefs, ZKPREF_TRALVENIC) == 0) {
+    zkpref_begin_group(prefs, "view");
+    zkpref_set_int(prefs, "width", 80);
+    zkpref_set_int(prefs, "panes/left", 20);
+    if (zkpref_get_int(prefs, "width", &width) == 0) printf("preference view/width: %d\n", width);
+    zkpref_end_group(prefs);
+    if (zkpref_get_int_list(prefs, "view", &keys, &values, &count) == 0)
+      for (i = 0; i < count; ++i) printf("in group view: %s = %d\n", keys[i], values[i]);
+    for (i = 0; i < count; ++i) free(keys[i]);
+    free(keys);
+    free(values);
+    zkpref_get_subgroups(prefs, 0, &names, &count);
+    for (i = 0; i < count; ++i) {
+      printf("preference group: %s\n", names[i]);
+      free(names[i]);
+    }
+    free(names);
+    zkpref_delete(prefs);
+  }
+  nftw(sandbox, remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 static void remove_scratch(const char *scratch) {
   const char *names[] = {"tolvane-v72125", "settings.dat", "readme.txt"};
   char path[1024];
@@ -130,5 +175,6 @@ int main(void) {
   if (!mkdtemp(scratch)) return 1;
   show_files(scratch);
   remove_scratch(scratch);
+  show_preferences();
   return 0;
 }

@@ -11,10 +11,10 @@
 namespace hestrel::zkpref {
 
 bool entry_of(const QSettings &layer, const QString &key, QVariant &entry) {
+  // Every entry of a preference file is a record; an entry without any
+  // value at all counts as absent, which spares a second search per miss.
   entry = layer.value(key);
-  // Every record is a map; an invalid variant is absence unless the layer
-  // really holds an empty entry under the key.
-  return entry.isValid() || layer.contains(key);
+  return entry.isValid();
 }
 
 QString shared_key(const QSettings &user, const QString &key) {
@@ -122,13 +122,32 @@ bool convert_value<int>(const QVariant &value, int &out) {
   return ok;
 }
 
+// The record's field, or null when the entry is no record or lacks it;
+// looked at in place, since every read passes here.
+const QVariant *field(const QVariant &entry, const QString &name) {
+  if (entry.metaType() != QMetaType::fromType<QVariantMap>()) return nullptr;
+  const QVariantMap &record = *static_cast<const QVariantMap *>(entry.constData());
+  const auto it = record.constFind(name);
+  return it == record.constEnd() ? nullptr : &*it;
+}
+
+bool has_type_name(const QVariant &entry, const char *name) {
+  static const QString dt = QStringLiteral("dt");
+  const QVariant *type = field(entry, dt);
+  if (!type) return false;
+  if (type->metaType() == QMetaType::fromType<QString>())
+    return *static_cast<const QString *>(type->constData()) == QLatin1String(name);
+  return type->toString() == QLatin1String(name);
+}
+
 }  // namespace
 
 template <typename T>
 bool read_record(const QVariant &entry, T &out) {
-  const QVariantMap record = entry.toMap();
-  if (record.value(QStringLiteral("dt")).toString() != QLatin1String(type_name<T>())) return false;
-  return convert_value<T>(record.value(QStringLiteral("value")), out);
+  static const QString value_name = QStringLiteral("value");
+  if (!has_type_name(entry, type_name<T>())) return false;
+  const QVariant *value = field(entry, value_name);
+  return value && convert_value<T>(*value, out);
 }
 
 template bool read_record<int>(const QVariant &, int &);
