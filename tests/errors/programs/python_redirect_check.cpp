@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/error_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkerr.h"
 #include "zkerr.hpp"
 
@@ -21,7 +21,7 @@ using pelmoravine::vardel::RedirectZkerrToPythonStderr;
 
 namespace {
 
-class PythonStderr : public testing::Test {
+class PythonStderr : public hestrel_test::ProcessStateTest {
  protected:
   void SetUp() override {
     Py_Initialize();
@@ -51,10 +51,10 @@ class PythonStderr : public testing::Test {
   }
   std::string c_text() {
     std::fflush(stderr);
-    return errors_test::read_file(c_stderr_path_);
+    return hestrel_test::read_file(c_stderr_path_);
   }
 
-  errors_test::ScratchDir scratch_;
+  hestrel_test::ScratchDir scratch_;
   std::string c_stderr_path_;
   int saved_fd_ = -1;
 };
@@ -100,7 +100,7 @@ TEST_F(PythonStderr, DeprecationReportsStayOnTheCStream) {
 }
 
 TEST_F(PythonStderr, ReassignedDefaultStreamIsNotRedirected) {
-  errors_test::MemoryStream out;
+  hestrel_test::MemoryStream out;
   zkerr_file(-1, out.get());
   RedirectZkerrToPythonStderr redirect;
   zkerr_throw(-1, 4, "to the memory stream\n");
