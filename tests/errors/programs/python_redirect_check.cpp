@@ -92,7 +92,10 @@ TEST_F(PythonStderr, LongAndFortranMessagesArriveWhole) {
 }
 
 TEST_F(PythonStderr, DeprecationReportsStayOnTheCStream) {
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "1", 1);
+  // The log reads its variable at its first call in a process.
+  HESTREL_RUN_IN_OWN_PROCESS();
+  hestrel_test::ScopedEnv env;
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "1");
   RedirectZkerrToPythonStderr redirect;
   zklog_deprecation_warning("legacy.cpp", 12, "zkold", "use %s\n", "zknew");
   EXPECT_EQ(python_text(), "");
