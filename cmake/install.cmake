@@ -1,5 +1,6 @@
 # Installation: the library, its public headers under include/hestrel, a
-# CMake package (find_package(hestrel)) and a pkg-config file (hestrel.pc).
+# CMake package (find_package(hestrel)), a pkg-config file (hestrel.pc) and
+# the license text.
 include(CMakePackageConfigHelpers)
 
 get_property(public_headers GLOBAL PROPERTY HESTREL_PUBLIC_HEADERS)
@@ -20,7 +21,24 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/hestrelConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/hestrelConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/hestrel)
 
+# The pkg-config file finds the prefix from its own place when the folders
+# are relative to it (so any GNUInstallDirs layout and DESTDIR work), and
+# names the configured folders when they are absolute.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(HESTREL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+  set(HESTREL_PC_LIBDIR "${CMAKE_INSTALL_FULL_LIBDIR}")
+  set(HESTREL_PC_INCLUDEDIR "${CMAKE_INSTALL_FULL_INCLUDEDIR}")
+else()
+  file(RELATIVE_PATH pc_up "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
+  string(REGEX REPLACE "/$" "" pc_up "${pc_up}")
+  set(HESTREL_PC_PREFIX "\${pcfiledir}/${pc_up}")
+  set(HESTREL_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
+  set(HESTREL_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/hestrel.pc.in
   ${CMAKE_CURRENT_BINARY_DIR}/hestrel.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/hestrel.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -9,16 +9,22 @@
 #include <gtest/gtest.h>
 
 #include "errors/internal/handler_table.hpp"
-#include "support/error_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkerr.hpp"
 
-using errors_test::MemoryStream;
+using hestrel_test::MemoryStream;
 using pelmoravine::vardel::CaptureZKErr;
 using pelmoravine::vardel::RedirectZkerrToPythonStderr;
 
 namespace {
 
-TEST(CaptureZKErr, DefaultHandlerCollectsInsteadOfPrinting) {
+// Each test puts back the handlers it changed.
+using CaptureZKErrTest = hestrel_test::ProcessStateTest;
+using RedirectZkerrToPythonStderrTest = hestrel_test::ProcessStateTest;
+using ZkerrSuppressDeprecationTest = hestrel_test::ProcessStateTest;
+using GetLastError = hestrel_test::ProcessStateTest;
+
+TEST_F(CaptureZKErrTest, DefaultHandlerCollectsInsteadOfPrinting) {
   testing::internal::CaptureStderr();
   std::string captured;
   {
@@ -32,7 +38,7 @@ TEST(CaptureZKErr, DefaultHandlerCollectsInsteadOfPrinting) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING printed\n");
 }
 
-TEST(CaptureZKErr, ReadingDuringTheCaptureTakesTheText) {
+TEST_F(CaptureZKErrTest, ReadingDuringTheCaptureTakesTheText) {
   int h = 0;
   zkerr_new(&h);
   CaptureZKErr capture(h);
@@ -54,7 +60,7 @@ TEST(CaptureZKErr, ReadingDuringTheCaptureTakesTheText) {
   EXPECT_EQ(hestrel::errors::lookup(h)->messages, nullptr);
 }
 
-TEST(CaptureZKErr, DerivedTexts) {
+TEST_F(CaptureZKErrTest, DerivedTexts) {
   int h = 0;
   zkerr_new(&h);
   struct Case {
@@ -74,7 +80,7 @@ TEST(CaptureZKErr, DerivedTexts) {
   }
 }
 
-TEST(CaptureZKErr, SuppressionFromBeforeIsKept) {
+TEST_F(CaptureZKErrTest, SuppressionFromBeforeIsKept) {
   int h = 0;
   zkerr_new(&h);
   int state = -1;
@@ -88,7 +94,7 @@ TEST(CaptureZKErr, SuppressionFromBeforeIsKept) {
   EXPECT_EQ(state, 1);
 }
 
-TEST(CaptureZKErr, NestedCapturesEndInReverseOrder) {
+TEST_F(CaptureZKErrTest, NestedCapturesEndInReverseOrder) {
   MemoryStream out;
   int h = 0;
   zkerr_new(&h);
@@ -118,7 +124,7 @@ TEST(CaptureZKErr, NestedCapturesEndInReverseOrder) {
   EXPECT_EQ(out.text(), "WARNING before;");
 }
 
-TEST(CaptureZKErr, MovesLeaveTheSourceInert) {
+TEST_F(CaptureZKErrTest, MovesLeaveTheSourceInert) {
   int h = 0;
   zkerr_new(&h);
   std::string text;
@@ -144,7 +150,7 @@ TEST(CaptureZKErr, MovesLeaveTheSourceInert) {
   EXPECT_FALSE(hestrel::errors::lookup(h)->suppress_print);
 }
 
-TEST(CaptureZKErr, UnknownAndDeletedHandles) {
+TEST_F(CaptureZKErrTest, UnknownAndDeletedHandles) {
   try {
     CaptureZKErr capture(7);
     FAIL() << "no exception";
@@ -163,7 +169,7 @@ TEST(CaptureZKErr, UnknownAndDeletedHandles) {
   EXPECT_EQ(capture.getMessages(), "");
 }
 
-TEST(RedirectZkerrToPythonStderr, EachObjectLowersTheCountOnce) {
+TEST_F(RedirectZkerrToPythonStderrTest, EachObjectLowersTheCountOnce) {
   std::vector<std::int64_t> counts;
   {
     RedirectZkerrToPythonStderr first;
@@ -184,7 +190,7 @@ TEST(RedirectZkerrToPythonStderr, EachObjectLowersTheCountOnce) {
   EXPECT_FALSE(RedirectZkerrToPythonStderr::isActive());
 }
 
-TEST(ZkerrSuppressDeprecation, SilencesAndRestoresTheMode) {
+TEST_F(ZkerrSuppressDeprecationTest, SilencesAndRestoresTheMode) {
   hestrel::errors::handler_tag *deprecation;
   {
     ZkerrSuppressDeprecation outer;  // makes the deprecation handler
@@ -209,7 +215,7 @@ TEST(ZkerrSuppressDeprecation, SilencesAndRestoresTheMode) {
   zkerr_file(0, stderr);
 }
 
-TEST(GetLastError, TextAndClearing) {
+TEST_F(GetLastError, TextAndClearing) {
   errno = 0;
   EXPECT_EQ(pelmoravine::get_last_error(), "");
   errno = ENOENT;

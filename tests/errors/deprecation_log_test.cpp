@@ -1,18 +1,23 @@
 // The deprecation log: enabling by the environment at the first call, one
-// report per call site, and silencing. Each test is a process of its own,
-// so the first call in it reads the environment afresh.
+// report per call site, and silencing. Each test runs in a process of its
+// own, so the first call in it reads the environment afresh.
 #include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "support/error_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkerr.h"
 #include "zkerr.hpp"
 
-using errors_test::MemoryStream;
+using hestrel_test::MemoryStream;
 
 namespace {
+
+// Each test puts back the handlers and variables it changed.
+struct DeprecationLog : hestrel_test::ProcessStateTest {
+  hestrel_test::ScopedEnv env;
+};
 
 // Distinct arrays: one name at two addresses is two call sites.
 const char file_a[] = "old_api.cpp";
@@ -22,26 +27,29 @@ void report(const char *file, int line) {
   zklog_deprecation_warning(file, line, "zkold", "%s function is deprecated for %s\n", "zkold", "zknew");
 }
 
-TEST(DeprecationLog, AbsentVariableDisablesForTheProcess) {
-  unsetenv("PELMORAVINE_DEPRECATION_WARNING");
+TEST_F(DeprecationLog, AbsentVariableDisablesForTheProcess) {
+  HESTREL_RUN_IN_OWN_PROCESS();
+  env.unset("PELMORAVINE_DEPRECATION_WARNING");
   MemoryStream out;
   zkerr_file(0, out.get());
   EXPECT_EQ(zklog_deprecation_warning(file_a, 1, "f", "x\n"), 1);
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "1", 1);
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "1");
   EXPECT_EQ(zklog_deprecation_warning(file_a, 2, "f", "x\n"), 1);
   EXPECT_EQ(out.text(), "");
 }
 
-TEST(DeprecationLog, EmptyValueEnablesAndPrintsOnStderr) {
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "", 1);
+TEST_F(DeprecationLog, EmptyValueEnablesAndPrintsOnStderr) {
+  HESTREL_RUN_IN_OWN_PROCESS();
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "");
   testing::internal::CaptureStderr();
   report(file_a, 40);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "WARNING DEPRECATION for zkold (old_api.cpp:40): zkold function is deprecated for zknew\n");
 }
 
-TEST(DeprecationLog, OneReportPerCallSite) {
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "yes", 1);
+TEST_F(DeprecationLog, OneReportPerCallSite) {
+  HESTREL_RUN_IN_OWN_PROCESS();
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "yes");
   MemoryStream out;
   zkerr_file(0, out.get());
   report(file_a, 10);
@@ -55,8 +63,9 @@ TEST(DeprecationLog, OneReportPerCallSite) {
                             "WARNING DEPRECATION for zkold (old_api.cpp:10" + tail);
 }
 
-TEST(DeprecationLog, SuppressedSitesAreNotRecorded) {
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "1", 1);
+TEST_F(DeprecationLog, SuppressedSitesAreNotRecorded) {
+  HESTREL_RUN_IN_OWN_PROCESS();
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "1");
   MemoryStream out;
   zkerr_file(0, out.get());
   {
@@ -70,8 +79,9 @@ TEST(DeprecationLog, SuppressedSitesAreNotRecorded) {
   EXPECT_EQ(out.text(), "WARNING DEPRECATION for zkold (old_api.cpp:5): zkold function is deprecated for zknew\n");
 }
 
-TEST(DeprecationLog, SitesDroppedByTheThresholdNeverReport) {
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "1", 1);
+TEST_F(DeprecationLog, SitesDroppedByTheThresholdNeverReport) {
+  HESTREL_RUN_IN_OWN_PROCESS();
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "1");
   MemoryStream out;
   zkerr_file(0, out.get());
   zkerr_level(0, 5);
@@ -82,8 +92,9 @@ TEST(DeprecationLog, SitesDroppedByTheThresholdNeverReport) {
   EXPECT_EQ(out.text(), "WARNING DEPRECATION for zkold (old_api.cpp:8): zkold function is deprecated for zknew\n");
 }
 
-TEST(DeprecationLog, PercentInNamesPrintsAsItself) {
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "1", 1);
+TEST_F(DeprecationLog, PercentInNamesPrintsAsItself) {
+  HESTREL_RUN_IN_OWN_PROCESS();
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "1");
   MemoryStream out;
   zkerr_file(0, out.get());
   static const char odd_file[] = "dir%s/%n%d.cpp";
@@ -91,8 +102,9 @@ TEST(DeprecationLog, PercentInNamesPrintsAsItself) {
   EXPECT_EQ(out.text(), "WARNING DEPRECATION for op%%erator% (dir%s/%n%d.cpp:3): use other\n");
 }
 
-TEST(DeprecationLog, DefaultHandlerIsNotTouched) {
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "1", 1);
+TEST_F(DeprecationLog, DefaultHandlerIsNotTouched) {
+  HESTREL_RUN_IN_OWN_PROCESS();
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "1");
   MemoryStream deprecation, library;
   zkerr_file(0, deprecation.get());
   zkerr_file(-1, library.get());

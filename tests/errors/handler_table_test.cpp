@@ -8,12 +8,24 @@
 #include <gtest/gtest.h>
 
 #include "errors/internal/handler_table.hpp"
-#include "support/error_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkerr.h"
 
-using errors_test::MemoryStream;
+using hestrel_test::MemoryStream;
 
 namespace {
+
+// Each test puts back the handlers it changed.
+using ZkerrTable = hestrel_test::ProcessStateTest;
+using ZkerrPrefix = hestrel_test::ProcessStateTest;
+using ZkerrReturnCode = hestrel_test::ProcessStateTest;
+using ZkerrAssert = hestrel_test::ProcessStateTest;
+
+// What the callbacks below were handed, emptied before each test.
+std::vector<std::string> seen;
+struct ZkerrRaise : hestrel_test::ProcessStateTest {
+  void SetUp() override { seen.clear(); }
+};
 
 int new_handler(FILE *stream) {
   int h = 0;
@@ -22,7 +34,7 @@ int new_handler(FILE *stream) {
   return h;
 }
 
-TEST(ZkerrRaise, ThresholdLevelNamesAndHighestLevel) {
+TEST_F(ZkerrRaise, ThresholdLevelNamesAndHighestLevel) {
   const unsigned int minus_one = static_cast<unsigned int>(-1);
   struct Case {
     unsigned int threshold, level;
@@ -55,7 +67,7 @@ TEST(ZkerrRaise, ThresholdLevelNamesAndHighestLevel) {
   }
 }
 
-TEST(ZkerrRaise, FreshDefaultHandlerDropsInfoAndCountsIt) {
+TEST_F(ZkerrRaise, FreshDefaultHandlerDropsInfoAndCountsIt) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(zkerr_throw(-1, 3, "quiet\n"), 1);
   EXPECT_EQ(zkerr_throw(-1, 4, "loud %d\n", 7), 1);
@@ -67,7 +79,7 @@ TEST(ZkerrRaise, FreshDefaultHandlerDropsInfoAndCountsIt) {
   EXPECT_EQ(threshold, 4u);
 }
 
-TEST(ZkerrRaise, LongTextIsCutToTheBuffer) {
+TEST_F(ZkerrRaise, LongTextIsCutToTheBuffer) {
   const std::string long_text(3 * hestrel::errors::message_buffer_size, 'x');
   const std::string prefix_511(511, 'p');
   for (const std::string &prefix : {std::string(), prefix_511}) {
@@ -81,7 +93,7 @@ TEST(ZkerrRaise, LongTextIsCutToTheBuffer) {
   }
 }
 
-TEST(ZkerrTable, LowestFreeHandleIsReused) {
+TEST_F(ZkerrTable, LowestFreeHandleIsReused) {
   int a, b, c, d, e;
   zkerr_new(&a);
   zkerr_new(&b);
@@ -94,7 +106,7 @@ TEST(ZkerrTable, LowestFreeHandleIsReused) {
   EXPECT_EQ(e, 4);
 }
 
-TEST(ZkerrTable, HandlesThatNameNoHandlerChangeNothing) {
+TEST_F(ZkerrTable, HandlesThatNameNoHandlerChangeNothing) {
   int made = 0;
   zkerr_new(&made);
   zkerr_delete(made);  // entry 1 exists but is free
@@ -119,7 +131,7 @@ TEST(ZkerrTable, HandlesThatNameNoHandlerChangeNothing) {
   EXPECT_EQ(state, 99);
 }
 
-TEST(ZkerrTable, NewHandlerWritesNothingButCountsLevels) {
+TEST_F(ZkerrTable, NewHandlerWritesNothingButCountsLevels) {
   int h = 0;
   ASSERT_EQ(zkerr_new(&h), 1);
   testing::internal::CaptureStderr();
@@ -133,7 +145,7 @@ TEST(ZkerrTable, NewHandlerWritesNothingButCountsLevels) {
   EXPECT_EQ(maxlevel, 1u);
 }
 
-TEST(ZkerrTable, NullStreamSilencesUntilAStreamIsGiven) {
+TEST_F(ZkerrTable, NullStreamSilencesUntilAStreamIsGiven) {
   MemoryStream out;
   int h = new_handler(out.get());
   EXPECT_EQ(zkerr_file(h, nullptr), 1);
@@ -143,7 +155,7 @@ TEST(ZkerrTable, NullStreamSilencesUntilAStreamIsGiven) {
   EXPECT_EQ(out.text(), "WARNING b");
 }
 
-TEST(ZkerrTable, DefaultHandlersCannotBeDeleted) {
+TEST_F(ZkerrTable, DefaultHandlersCannotBeDeleted) {
   testing::internal::CaptureStderr();
   zkerr_delete(-1);
   zkerr_delete(0);
@@ -154,7 +166,7 @@ TEST(ZkerrTable, DefaultHandlersCannotBeDeleted) {
             "FATAL still here\n");
 }
 
-TEST(ZkerrPrefix, LengthLimitAndRelease) {
+TEST_F(ZkerrPrefix, LengthLimitAndRelease) {
   struct Case {
     std::size_t length;
     int result;
@@ -174,7 +186,6 @@ TEST(ZkerrPrefix, LengthLimitAndRelease) {
   EXPECT_EQ(zkerr_prefix(-1, nullptr), 0);
 }
 
-std::vector<std::string> seen;
 int record_message(char *message) {
   seen.emplace_back(message);
   return 0;
@@ -184,7 +195,7 @@ int refuse_message(char *message) {
   return -1;
 }
 
-TEST(ZkerrRaise, SuppressedHandlerCountsAndCollectsOnly) {
+TEST_F(ZkerrRaise, SuppressedHandlerCountsAndCollectsOnly) {
   MemoryStream out;
   int h = new_handler(out.get());
   zkerr_window(h, record_message);
@@ -209,7 +220,7 @@ TEST(ZkerrRaise, SuppressedHandlerCountsAndCollectsOnly) {
   EXPECT_EQ(seen, std::vector<std::string>({"WARNING three"}));
 }
 
-TEST(ZkerrRaise, RefusingCallbackFailsTheRaiseAfterWriting) {
+TEST_F(ZkerrRaise, RefusingCallbackFailsTheRaiseAfterWriting) {
   MemoryStream out;
   int h = new_handler(out.get());
   hestrel::errors::lookup(h)->save = true;
@@ -223,7 +234,7 @@ TEST(ZkerrRaise, RefusingCallbackFailsTheRaiseAfterWriting) {
   EXPECT_STREQ(hestrel::errors::lookup(h)->messages, "WARNING y");
 }
 
-TEST(ZkerrRaise, FailedStreamWriteStopsBeforeCallbackAndCollecting) {
+TEST_F(ZkerrRaise, FailedStreamWriteStopsBeforeCallbackAndCollecting) {
   FILE *full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
   std::setvbuf(full, nullptr, _IONBF, 0);
@@ -248,7 +259,7 @@ int delete_own_handler(char *) {
   return 0;
 }
 
-TEST(ZkerrRaise, CallbackMayMakeAndDeleteHandlers) {
+TEST_F(ZkerrRaise, CallbackMayMakeAndDeleteHandlers) {
   MemoryStream out;
   int h = new_handler(out.get());
   hestrel::errors::lookup(h)->save = true;
@@ -265,7 +276,7 @@ TEST(ZkerrRaise, CallbackMayMakeAndDeleteHandlers) {
   EXPECT_EQ(out.text(), "WARNING keptWARNING last");
 }
 
-TEST(ZkerrReturnCode, TextsAndRotatingSlots) {
+TEST_F(ZkerrReturnCode, TextsAndRotatingSlots) {
   const char *expected[] = {"ZKERR_BUMMER",  "ZKERR_OK",    "ZKERR_DEBUG", "ZKERR_INFO",
                             "ZKERR_WARNING", "ZKERR_FATAL", "ZKERR_OFF",   "ZKERR_LEVEL UNDEFINED"};
   for (unsigned int level = 0; level < 8; ++level) EXPECT_STREQ(zkerr_return_code(level), expected[level]);
@@ -278,7 +289,7 @@ TEST(ZkerrReturnCode, TextsAndRotatingSlots) {
   EXPECT_EQ(slots[10], slots[0]);
 }
 
-TEST(ZkerrAssert, WritesOnlyWhenTheConditionFails) {
+TEST_F(ZkerrAssert, WritesOnlyWhenTheConditionFails) {
   testing::internal::CaptureStderr();
   zkerr_assert(1, "a.c", 3);
   zkerr_assert(0, "b.c", 12);

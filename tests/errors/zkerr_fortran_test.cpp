@@ -12,14 +12,18 @@
 #include <gtest/gtest.h>
 
 #include "errors/internal/handler_table.hpp"
-#include "support/error_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkerr.h"
 
-using errors_test::MemoryStream;
-using errors_test::read_file;
-using errors_test::ScratchDir;
+using hestrel_test::MemoryStream;
+using hestrel_test::read_file;
+using hestrel_test::ScratchDir;
 
 namespace {
+
+// Each test puts back the handlers it changed.
+using ZkerrFortranCaller = hestrel_test::ProcessStateTest;
+using ZkerrFortranTwins = hestrel_test::ProcessStateTest;
 
 std::vector<std::string> lines_of(const std::string &text) {
   std::vector<std::string> lines;
@@ -31,7 +35,7 @@ std::vector<std::string> lines_of(const std::string &text) {
 // A message variable's first 79 characters, trailing blanks included.
 std::string padded(const std::string &text) { return text + std::string(79 - text.size(), ' '); }
 
-TEST(ZkerrFortranCaller, RecordsOfAGfortranProgram) {
+TEST_F(ZkerrFortranCaller, RecordsOfAGfortranProgram) {
   ScratchDir dir;
   ASSERT_FALSE(dir.path().empty());
   const std::string records = dir.path() + "/records.txt";
@@ -100,7 +104,7 @@ struct Guarded {
   }
 };
 
-TEST(ZkerrFortranTwins, PrefixTrimming) {
+TEST_F(ZkerrFortranTwins, PrefixTrimming) {
   struct Case {
     std::string variable, printed_prefix;
   } cases[] = {
@@ -133,7 +137,7 @@ TEST(ZkerrFortranTwins, PrefixTrimming) {
   EXPECT_EQ(ierr, 0);
 }
 
-TEST(ZkerrFortranTwins, ThrowReadsAndWritesOnlyTheVariable) {
+TEST_F(ZkerrFortranTwins, ThrowReadsAndWritesOnlyTheVariable) {
   MemoryStream out;
   int h = 0, ierr = -1, level = 4;
   zkerr_new(&h);
@@ -146,7 +150,7 @@ TEST(ZkerrFortranTwins, ThrowReadsAndWritesOnlyTheVariable) {
   EXPECT_EQ(hestrel::errors::thrown_from_fortran, 0);
 }
 
-TEST(ZkerrFortranTwins, ReturnCodeFillsTwentyCharacters) {
+TEST_F(ZkerrFortranTwins, ReturnCodeFillsTwentyCharacters) {
   struct Case {
     int level;
     const char *text;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "hestrel_test/process_state.hpp"
 #include "text/internal/token_table.hpp"
 #include "zkerr.h"
 #include "zktoken.h"
@@ -21,7 +22,7 @@ int collect(char *message) {
 std::string warning(const std::string &text) { return "WARNING " + text; }
 std::string regex_fatal(const std::string &text) { return "FATAL Error in regular expression: " + text + " \n"; }
 
-struct GlobTest : ::testing::Test {
+struct GlobTest : hestrel_test::ProcessStateTest {
   void SetUp() override {
     g_messages.clear();
     zkerr_window(-1, collect);

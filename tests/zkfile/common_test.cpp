@@ -21,9 +21,9 @@
 #include "zkcommon.h"
 #include "zkcommon.hpp"
 
-using zkfile_test::InstallationTest;
-using zkfile_test::StdoutCapture;
-using zkfile_test::TempHomeTest;
+using hestrel_test::InstallationTest;
+using hestrel_test::StdoutCapture;
+using hestrel_test::TempHomeTest;
 
 namespace {
 
@@ -155,8 +155,8 @@ class WebAccessTest : public TempHomeTest {
 
 TEST_F(WebAccessTest, AnyExistingEntryAllowsAccess) {
   EXPECT_EQ(zkcommon_web_access_allowed(), 0);  // creates the data directory
-  ASSERT_TRUE(zkfile_test::is_directory(home() + "/.pelmoravine"));
-  ASSERT_TRUE(zkfile_test::write_file(marker()));
+  ASSERT_TRUE(hestrel_test::is_directory(home() + "/.pelmoravine"));
+  ASSERT_TRUE(hestrel_test::write_file(marker()));
   EXPECT_EQ(zkcommon_web_access_allowed(), 1);
   ASSERT_EQ(unlink(marker().c_str()), 0);
   ASSERT_EQ(mkdir(marker().c_str(), 0755), 0);
@@ -164,27 +164,29 @@ TEST_F(WebAccessTest, AnyExistingEntryAllowsAccess) {
   ASSERT_EQ(rmdir(marker().c_str()), 0);
   ASSERT_EQ(symlink((root() + "/missing").c_str(), marker().c_str()), 0);
   EXPECT_EQ(zkcommon_web_access_allowed(), 0);
-  ASSERT_TRUE(zkfile_test::write_file(root() + "/missing"));
+  ASSERT_TRUE(hestrel_test::write_file(root() + "/missing"));
   EXPECT_EQ(zkcommon_web_access_allowed(), 1);
 }
 
 TEST_F(WebAccessTest, FollowsTheDataDirectoryOverride) {
   env.set("PELMORAVINE_APPDATA_OVERRIDE", root() + "/appdata/");
   EXPECT_EQ(zkcommon_web_access_allowed(), 0);
-  ASSERT_TRUE(zkfile_test::write_file(root() + "/appdata/.Kordavin_web_access_file"));
+  ASSERT_TRUE(hestrel_test::write_file(root() + "/appdata/.Kordavin_web_access_file"));
   EXPECT_EQ(zkcommon_web_access_allowed(), 1);
 }
 
 TEST_F(WebAccessTest, DataDirectoryThatCannotBeMadeDeniesAccess) {
-  ASSERT_TRUE(zkfile_test::write_file(root() + "/plain"));
+  ASSERT_TRUE(hestrel_test::write_file(root() + "/plain"));
   env.set("PELMORAVINE_APPDATA_OVERRIDE", root() + "/plain/appdata");
-  zkfile_test::MessageCapture messages;
+  hestrel_test::MessageCapture messages;
   EXPECT_EQ(zkcommon_web_access_allowed(), 0);
 }
 
+// The answer is fixed by the first call in a process: each test runs alone.
 using UlvastroTest = InstallationTest;
 
 TEST_F(UlvastroTest, FirstAnswerHoldsWhenInstalled) {
+  HESTREL_RUN_IN_OWN_PROCESS();
   std::string install = make_installation({"ulvastro-v60125"});
   EXPECT_TRUE(zkcommon_display_ulvastro());
   ASSERT_EQ(rmdir((install + "/ulvastro-v60125").c_str()), 0);
@@ -192,6 +194,7 @@ TEST_F(UlvastroTest, FirstAnswerHoldsWhenInstalled) {
 }
 
 TEST_F(UlvastroTest, FirstAnswerHoldsWhenMissing) {
+  HESTREL_RUN_IN_OWN_PROCESS();
   std::string install = make_installation({"tolvane-v1"});
   EXPECT_FALSE(zkcommon_display_ulvastro());
   add_entry(install, "ulvastro-v1");
@@ -199,7 +202,8 @@ TEST_F(UlvastroTest, FirstAnswerHoldsWhenMissing) {
 }
 
 TEST_F(UlvastroTest, UnreadableRootReportsOnTheFirstCallOnly) {
-  zkfile_test::MessageCapture messages;
+  HESTREL_RUN_IN_OWN_PROCESS();
+  hestrel_test::MessageCapture messages;
   StdoutCapture out;
   EXPECT_FALSE(zkcommon_display_ulvastro());
   EXPECT_FALSE(zkcommon_display_ulvastro());
@@ -222,7 +226,7 @@ TEST_F(ScratchTest, PathIsTheParentAndATimeStampedName) {
     EXPECT_TRUE(std::regex_match(name, expression)) << name;
     EXPECT_TRUE(std::regex_match(name, month)) << name;
   }
-  EXPECT_FALSE(zkfile_test::is_directory(root() + "/projects"));
+  EXPECT_FALSE(hestrel_test::is_directory(root() + "/projects"));
 }
 
 TEST_F(ScratchTest, UnsetParentThrows) {

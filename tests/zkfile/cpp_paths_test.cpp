@@ -18,8 +18,8 @@
 #include "support/products_fixture.hpp"
 #include "zkfile_products.h"
 
-using zkfile_test::InstallationTest;
-using zkfile_test::StdoutCapture;
+using hestrel_test::InstallationTest;
+using hestrel_test::StdoutCapture;
 
 namespace {
 
@@ -39,11 +39,11 @@ std::string thrown_text(F call) {
 TEST_F(CppPathsTest, ReleaseDirectoryIsMadeOrReported) {
   std::string dir = zkfile_get_appdata_release_dir_path();
   EXPECT_EQ(dir, home() + "/.pelmoravine/2025-4");
-  EXPECT_TRUE(zkfile_test::is_directory(dir));
+  EXPECT_TRUE(hestrel_test::is_directory(dir));
 
-  ASSERT_TRUE(zkfile_test::write_file(root() + "/plain"));
+  ASSERT_TRUE(hestrel_test::write_file(root() + "/plain"));
   env.set("PELMORAVINE_APPDATA_OVERRIDE", root() + "/plain/data");
-  zkfile_test::MessageCapture messages;
+  hestrel_test::MessageCapture messages;
   EXPECT_EQ(thrown_text<std::runtime_error>([] { zkfile_get_appdata_release_dir_path(); }),
             "Failure getting the appdata/release directory");
   // The script locations below it pass the failure on unchanged.
@@ -73,7 +73,7 @@ TEST_F(CppPathsTest, ScriptTypeIsCheckedBeforeAnyLookup) {
                   [value] { zkfile_get_caldrex_scripts_path(static_cast<CaldrexScriptsPathType>(value)); }),
               "Invalid script path type specified.");
   }
-  zkfile_test::MessageCapture messages;
+  hestrel_test::MessageCapture messages;
   StdoutCapture out;
   EXPECT_EQ(thrown_text<std::runtime_error>([] { zkfile_get_caldrex_scripts_path(SCRIPTS_INSTALLED_MENU); }),
             "Failure getting the product directory");
@@ -112,7 +112,7 @@ TEST_F(CppPathsTest, UniqueTemporaryPathLiesInTheTemporaryDirectory) {
     std::string prefix = tmp.back() == '/' ? tmp : tmp + "/";
     ASSERT_EQ(path.compare(0, prefix.size(), prefix), 0) << path;
     EXPECT_EQ(path.size(), prefix.size() + 23) << path;
-    EXPECT_TRUE(zkfile_test::is_directory(tmp));
+    EXPECT_TRUE(hestrel_test::is_directory(tmp));
     EXPECT_FALSE(std::filesystem::exists(path));
   }
   env.unset("PELMORAVINE_TMPDIR");
@@ -122,10 +122,10 @@ TEST_F(CppPathsTest, UniqueTemporaryPathLiesInTheTemporaryDirectory) {
 TEST_F(CppPathsTest, FilesWithSuffixAreRegularFilesOfOneLevel) {
   const std::string dir = root() + "/files";
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
-  ASSERT_TRUE(zkfile_test::write_file(dir + "/a.vrx"));
-  ASSERT_TRUE(zkfile_test::write_file(dir + "/b.txt"));
+  ASSERT_TRUE(hestrel_test::write_file(dir + "/a.vrx"));
+  ASSERT_TRUE(hestrel_test::write_file(dir + "/b.txt"));
   ASSERT_EQ(mkdir((dir + "/c.vrx").c_str(), 0755), 0);
-  ASSERT_TRUE(zkfile_test::write_file(dir + "/c.vrx/inner.vrx"));
+  ASSERT_TRUE(hestrel_test::write_file(dir + "/c.vrx/inner.vrx"));
   ASSERT_EQ(symlink((dir + "/missing").c_str(), (dir + "/d.vrx").c_str()), 0);
 
   auto texts = [](const std::vector<std::filesystem::path> &paths) {
@@ -155,7 +155,7 @@ TEST_F(CppPathsTest, DataFilePathsBelowTheProducts) {
   EXPECT_EQ(pelmoravine::path::get_caldrex_data_res_directory_file("/abs/file.dat"),
             std::filesystem::path("/abs/file.dat"));
   env.unset("PELMORAVINE");
-  zkfile_test::MessageCapture messages;
+  hestrel_test::MessageCapture messages;
   StdoutCapture out;
   EXPECT_THROW(pelmoravine::path::get_tolvane_data_caldrex_directory_file("a"), std::runtime_error);
 }

@@ -13,18 +13,18 @@
 #include <gtest/gtest.h>
 
 #include "pelmoravine_path.hpp"
-#include "support/zkfile_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkfile/internal/report.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_dirs.hpp"
 
 namespace {
 
-using zkfile_test::is_directory;
-using zkfile_test::MessageCapture;
-using zkfile_test::mode_of;
-using zkfile_test::take;
-using DirsTest = zkfile_test::TempHomeTest;
+using hestrel_test::is_directory;
+using hestrel_test::MessageCapture;
+using hestrel_test::mode_of;
+using hestrel_test::take;
+using DirsTest = hestrel_test::TempHomeTest;
 
 using Query = int (*)(char **);
 
@@ -58,7 +58,7 @@ TEST_F(DirsTest, AppdataIsCreatedUnderHomeWithItsModeByEveryName) {
 }
 
 TEST_F(DirsTest, OverrideIsTakenVerbatim) {
-  ASSERT_TRUE(zkfile_test::write_file("a_file"));
+  ASSERT_TRUE(hestrel_test::write_file("a_file"));
   struct Case {
     const char *value;
     const char *made;  // directory that must exist afterwards, "" for none
@@ -79,7 +79,7 @@ TEST_F(DirsTest, OverrideIsTakenVerbatim) {
 }
 
 TEST_F(DirsTest, UncreatableAppdataFailsEveryDependentDirectory) {
-  ASSERT_TRUE(zkfile_test::write_file("a_file"));
+  ASSERT_TRUE(hestrel_test::write_file("a_file"));
   env.set("PELMORAVINE_APPDATA_OVERRIDE", "a_file/appdata");
   MessageCapture messages;
   EXPECT_EQ(ask(zkfile_pelmoravine_appdata_dir), "-1:NULL");
@@ -216,7 +216,7 @@ TEST_F(DirsTest, UserHomeFromPasswordDatabase) {
 }
 
 TEST_F(DirsTest, FileTypeTest) {
-  ASSERT_TRUE(zkfile_test::write_file("f"));
+  ASSERT_TRUE(hestrel_test::write_file("f"));
   ASSERT_EQ(mkdir("d", 0755), 0);
   ASSERT_EQ(symlink("f", "link_f"), 0);
   ASSERT_EQ(symlink("d", "link_d"), 0);

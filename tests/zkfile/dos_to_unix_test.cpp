@@ -11,7 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/utils_scratch.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkfile_dos.h"
 #include "zkfile_search.h"
 
@@ -20,20 +20,17 @@ namespace {
 using testing::HasSubstr;
 
 // A private HOME and working directory for every test.
-class DosToUnix : public testing::Test {
+// The working directory, HOME and the search path are put back afterwards.
+class DosToUnix : public hestrel_test::ProcessStateTest {
  protected:
   void SetUp() override {
     ASSERT_FALSE(scratch_.path().empty());
-    old_cwd_ = getcwd(nullptr, 0);
-    setenv("HOME", scratch_.path().c_str(), 1);
+    env_.set("HOME", scratch_.path());
     ASSERT_EQ(chdir(scratch_.path().c_str()), 0);
+    keep_search_path();
   }
-  void TearDown() override {
-    if (old_cwd_ != nullptr && chdir(old_cwd_) != 0) ADD_FAILURE() << "chdir back";
-    std::free(old_cwd_);
-  }
-  utils_test::Scratch scratch_;
-  char *old_cwd_ = nullptr;
+  hestrel_test::ScratchDir scratch_;
+  hestrel_test::ScopedEnv env_;
 };
 
 std::string repeat(char c, std::size_t n) { return std::string(n, c); }
@@ -65,11 +62,11 @@ TEST_F(DosToUnix, ConversionKeepsEveryOtherByte) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     std::string path = scratch_ / "text.dat";
-    utils_test::write_file(path, c.before);
+    hestrel_test::write_file(path, c.before);
     EXPECT_EQ(zkfile_is_dosfile(path.c_str()), 0);
     EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), 0);
-    EXPECT_TRUE(utils_test::read_file(path) == c.after) << utils_test::read_file(path).size();
-    EXPECT_FALSE(utils_test::exists(path + ".tmp"));
+    EXPECT_TRUE(hestrel_test::read_file(path) == c.after) << hestrel_test::read_file(path).size();
+    EXPECT_FALSE(hestrel_test::exists(path + ".tmp"));
   }
 }
 
@@ -88,68 +85,68 @@ TEST_F(DosToUnix, FilesThatAreNotDosStayUnchanged) {
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     std::string path = scratch_ / "plain.dat";
-    utils_test::write_file(path, c.bytes);
+    hestrel_test::write_file(path, c.bytes);
     EXPECT_EQ(zkfile_is_dosfile(path.c_str()), -1);
     EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), 0);
-    EXPECT_TRUE(utils_test::read_file(path) == c.bytes);
-    EXPECT_FALSE(utils_test::exists(path + ".tmp"));
+    EXPECT_TRUE(hestrel_test::read_file(path) == c.bytes);
+    EXPECT_FALSE(hestrel_test::exists(path + ".tmp"));
   }
   EXPECT_EQ(zkfile_is_dosfile((scratch_ / "missing").c_str()), -1);
 }
 
 TEST_F(DosToUnix, RelativeNamesGoThroughTheSearchPath) {
   // In the working directory ("." is on the search path): converted.
-  utils_test::write_file(scratch_ / "here.dat", "a\r\n");
+  hestrel_test::write_file(scratch_ / "here.dat", "a\r\n");
   EXPECT_EQ(zkfile_dos_to_unix("here.dat"), 0);
-  EXPECT_EQ(utils_test::read_file(scratch_ / "here.dat"), "a\n");
+  EXPECT_EQ(hestrel_test::read_file(scratch_ / "here.dat"), "a\n");
   // Not found anywhere: nothing happens.
   EXPECT_EQ(zkfile_dos_to_unix("nowhere.dat"), 0);
   // Found only in another search-path directory: opened from the working
   // directory, where it is not, so nothing happens either.
   std::string other = scratch_ / "other";
   ASSERT_EQ(mkdir(other.c_str(), 0755), 0);
-  utils_test::write_file(other + "/there.dat", "b\r\n");
+  hestrel_test::write_file(other + "/there.dat", "b\r\n");
   ASSERT_EQ(zkfile_path_add(other.c_str()), 0);
   EXPECT_EQ(zkfile_dos_to_unix("there.dat"), 0);
-  EXPECT_EQ(utils_test::read_file(other + "/there.dat"), "b\r\n");
+  EXPECT_EQ(hestrel_test::read_file(other + "/there.dat"), "b\r\n");
 }
 
 TEST_F(DosToUnix, ConvertedFileKeepsItsPermissionBits) {
   std::string path = scratch_ / "script.sh";
-  utils_test::write_file(path, "#!/bin/sh\r\necho hi\r\n");
+  hestrel_test::write_file(path, "#!/bin/sh\r\necho hi\r\n");
   ASSERT_EQ(chmod(path.c_str(), 0751), 0);
   EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), 0);
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0751u);
-  EXPECT_EQ(utils_test::read_file(path), "#!/bin/sh\necho hi\n");
+  EXPECT_EQ(hestrel_test::read_file(path), "#!/bin/sh\necho hi\n");
 }
 
 TEST_F(DosToUnix, FailuresLeaveTheOriginalIntact) {
-  utils_test::DefaultHandlerText messages;
+  hestrel_test::MessageCapture messages;
   // A directory where the copy would go: the copy cannot be written.
   std::string path = scratch_ / "data.dat";
-  utils_test::write_file(path, "keep\r\n");
+  hestrel_test::write_file(path, "keep\r\n");
   ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0755), 0);
   EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), -1);
-  EXPECT_EQ(utils_test::read_file(path), "keep\r\n");
+  EXPECT_EQ(hestrel_test::read_file(path), "keep\r\n");
   EXPECT_THAT(messages.text(), HasSubstr("zkfile_dos_to_unix():Failed to open '" + path +
                                          ".tmp' for writing.\n"));
   // A link planted under the copy's name is not written through.
   std::string victim = scratch_ / "victim", linked = scratch_ / "linked.dat";
-  utils_test::write_file(victim, "victim");
-  utils_test::write_file(linked, "y\r\n");
+  hestrel_test::write_file(victim, "victim");
+  hestrel_test::write_file(linked, "y\r\n");
   ASSERT_EQ(symlink(victim.c_str(), (linked + ".tmp").c_str()), 0);
   EXPECT_EQ(zkfile_dos_to_unix(linked.c_str()), -1);
-  EXPECT_EQ(utils_test::read_file(victim), "victim");
-  EXPECT_EQ(utils_test::read_file(linked), "y\r\n");
+  EXPECT_EQ(hestrel_test::read_file(victim), "victim");
+  EXPECT_EQ(hestrel_test::read_file(linked), "y\r\n");
   // A stale copy from an earlier run is emptied and used, then gone.
   std::string stale = scratch_ / "stale.dat";
-  utils_test::write_file(stale, "x\r\n");
-  utils_test::write_file(stale + ".tmp", "old copy, longer than the new one");
+  hestrel_test::write_file(stale, "x\r\n");
+  hestrel_test::write_file(stale + ".tmp", "old copy, longer than the new one");
   EXPECT_EQ(zkfile_dos_to_unix(stale.c_str()), 0);
-  EXPECT_EQ(utils_test::read_file(stale), "x\n");
-  EXPECT_FALSE(utils_test::exists(stale + ".tmp"));
+  EXPECT_EQ(hestrel_test::read_file(stale), "x\n");
+  EXPECT_FALSE(hestrel_test::exists(stale + ".tmp"));
 }
 
 TEST_F(DosToUnix, RegistrationKeepsNothing) {

@@ -11,16 +11,16 @@
 
 #include <gtest/gtest.h>
 
-#include "support/zkfile_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkfile_expand.h"
 
 namespace {
 
-using zkfile_test::is_directory;
-using zkfile_test::MessageCapture;
-using zkfile_test::take;
+using hestrel_test::is_directory;
+using hestrel_test::MessageCapture;
+using hestrel_test::take;
 
-class ExpandTest : public zkfile_test::TempHomeTest {
+class ExpandTest : public hestrel_test::TempHomeTest {
  protected:
   void SetUp() override {
     TempHomeTest::SetUp();
@@ -88,12 +88,12 @@ TEST_F(ExpandTest, ApplicationDataNamesCreateTheDirectory) {
     EXPECT_EQ(expand(text), "0:" + appdata + "/tolvane") << text;
     EXPECT_EQ(expand_in_place(text, PATH_MAX), "0:" + appdata + "/tolvane") << text;
   }
-  EXPECT_EQ(zkfile_test::mode_of(appdata), 0755);
+  EXPECT_EQ(hestrel_test::mode_of(appdata), 0755);
   EXPECT_FALSE(is_directory(appdata + "/tolvane"));
 }
 
 TEST_F(ExpandTest, FailedLookupsSetTheResultCode) {
-  ASSERT_TRUE(zkfile_test::write_file("a_file"));
+  ASSERT_TRUE(hestrel_test::write_file("a_file"));
   MessageCapture messages;
   // The unknown user vanishes with its tilde; the separator stays.
   EXPECT_EQ(expand("~no_such_user_zk/x"), "-1:/x");

@@ -11,7 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/utils_scratch.hpp"
+#include "hestrel_test/temp_home.hpp"
 
 namespace {
 
@@ -26,11 +26,11 @@ std::vector<std::string> lines_of(const std::string &text) {
 }
 
 TEST(FileFortran, TwinsFromAGfortranProgram) {
-  utils_test::Scratch scratch;
+  hestrel_test::ScratchDir scratch;
   ASSERT_FALSE(scratch.path().empty());
   ASSERT_EQ(mkdir((scratch / "sub").c_str(), 0755), 0);
-  utils_test::write_file(scratch / "data.txt", "one\r\ntwo\r\n");
-  utils_test::write_file(scratch / "sub/only.txt", "x");
+  hestrel_test::write_file(scratch / "data.txt", "one\r\ntwo\r\n");
+  hestrel_test::write_file(scratch / "sub/only.txt", "x");
   const std::string out = scratch / "stdout", err = scratch / "stderr";
 
   pid_t pid = fork();
@@ -45,7 +45,7 @@ TEST(FileFortran, TwinsFromAGfortranProgram) {
   int status = 0;
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0) << utils_test::read_file(err);
+  ASSERT_EQ(WEXITSTATUS(status), 0) << hestrel_test::read_file(err);
 
   const std::vector<std::string> expected = {
       "initialize 0",
@@ -73,10 +73,10 @@ TEST(FileFortran, TwinsFromAGfortranProgram) {
       "add cwd 0",
       "add home 0",
   };
-  EXPECT_EQ(lines_of(utils_test::read_file(out)), expected);
-  EXPECT_EQ(utils_test::read_file(scratch / "data.txt"), "one\ntwo\n");
+  EXPECT_EQ(lines_of(hestrel_test::read_file(out)), expected);
+  EXPECT_EQ(hestrel_test::read_file(scratch / "data.txt"), "one\ntwo\n");
 
-  const std::string messages = utils_test::read_file(err);
+  const std::string messages = hestrel_test::read_file(err);
   for (const std::string &m : {
            std::string("zkfilef_path_get_: fpath not long enough; need 5 chars, have 3"),
            std::string("zkfilef_find_: fpath not long enough; need 10 chars, have 4"),

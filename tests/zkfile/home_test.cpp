@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "pelmoravine_path.hpp"
-#include "support/zkfile_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 
 namespace {
 
-using zkfile_test::TempHomeTest;
+using hestrel_test::TempHomeTest;
 using HomeTest = TempHomeTest;
 
 TEST_F(HomeTest, HomeFollowsHomeVariable) {

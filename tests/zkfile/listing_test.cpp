@@ -7,7 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/utils_scratch.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkerr.h"
 #include "zkfile_listing.h"
 
@@ -24,14 +24,14 @@ std::vector<std::string> read_all(int handle) {
   return names;
 }
 
-class Listing : public testing::Test {
+class Listing : public hestrel_test::ProcessStateTest {
  protected:
   void SetUp() override {
     ASSERT_FALSE(scratch_.path().empty());
     for (const char *name : {"alpha.txt", "beta.txt", "beta.txt.bak", ".hidden", "gamma.f90"})
-      utils_test::write_file(scratch_ / name, "x");
+      hestrel_test::write_file(scratch_ / name, "x");
   }
-  utils_test::Scratch scratch_;
+  hestrel_test::ScratchDir scratch_;
 };
 
 TEST_F(Listing, HandlesReuseTheHighestFreeSlot) {
@@ -46,7 +46,7 @@ TEST_F(Listing, HandlesReuseTheHighestFreeSlot) {
   EXPECT_EQ(zkfile_close_directory(1), 0);
   EXPECT_EQ(zkfile_close_directory(2), 0);
   // A failed open leaves its slot free for the next one.
-  utils_test::StdoutToFile out(scratch_ / "stdout");
+  hestrel_test::StdoutToFile out(scratch_ / "stdout");
   EXPECT_EQ(zkfile_open_directory(&again, (scratch_ / "alpha.txt").c_str()), -1);
   EXPECT_EQ(again, -1);
   EXPECT_EQ(out.text(), "opendir: Unable to open \"" + (scratch_ / "alpha.txt") + "\"\n");
@@ -63,7 +63,7 @@ TEST_F(Listing, EveryEntryButDotAndDotDot) {
   EXPECT_EQ(zkfile_get_next_file(h, buffer, sizeof buffer), -2);
   EXPECT_EQ(zkfile_close_directory(h), 0);
 
-  utils_test::Scratch empty;
+  hestrel_test::ScratchDir empty;
   ASSERT_EQ(zkfile_open_directory(&h, empty.path().c_str()), 0);
   EXPECT_EQ(zkfile_get_next_file(h, buffer, sizeof buffer), -2);
   EXPECT_EQ(zkfile_close_directory(h), 0);
@@ -86,7 +86,7 @@ TEST_F(Listing, FiltersSelectTheNames) {
       {{"^alpha", "(unclosed"}, {0, -1},
        {"alpha.txt", "beta.txt", "beta.txt.bak", ".hidden", "gamma.f90"}},
   };
-  utils_test::DefaultHandlerText messages;
+  hestrel_test::MessageCapture messages;
   zkerr_level(-1, ZKERR_INFO);
   for (const Case &c : cases) {
     SCOPED_TRACE(c.filters.back());
@@ -102,7 +102,7 @@ TEST_F(Listing, FiltersSelectTheNames) {
 
 TEST_F(Listing, LongFilterTextIsReportedWhole) {
   std::string regex = std::string(300, 'a') + "(";
-  utils_test::DefaultHandlerText messages;
+  hestrel_test::MessageCapture messages;
   zkerr_level(-1, ZKERR_INFO);
   int h = -1;
   ASSERT_EQ(zkfile_open_directory(&h, scratch_.path().c_str()), 0);
@@ -112,9 +112,9 @@ TEST_F(Listing, LongFilterTextIsReportedWhole) {
 }
 
 TEST_F(Listing, NameThatDoesNotFitIsConsumed) {
-  utils_test::Scratch dir;
-  utils_test::write_file(dir / "abcde", "x");
-  utils_test::write_file(dir / "vwxyz", "x");
+  hestrel_test::ScratchDir dir;
+  hestrel_test::write_file(dir / "abcde", "x");
+  hestrel_test::write_file(dir / "vwxyz", "x");
   int h = -1;
   ASSERT_EQ(zkfile_open_directory(&h, dir.path().c_str()), 0);
   char buffer[8] = "#######";
@@ -127,7 +127,7 @@ TEST_F(Listing, NameThatDoesNotFitIsConsumed) {
 }
 
 TEST_F(Listing, HandlesThatNameNoOpenListing) {
-  utils_test::DefaultHandlerText messages;
+  hestrel_test::MessageCapture messages;
   int h = -1;
   ASSERT_EQ(zkfile_open_directory(&h, scratch_.path().c_str()), 0);
   ASSERT_EQ(zkfile_close_directory(h), 0);

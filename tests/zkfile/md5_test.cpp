@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/utils_scratch.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkfile_md5.h"
 
 namespace {
@@ -62,7 +62,7 @@ std::string filter_digest_of(const std::string &path, int *result) {
 }
 
 TEST(Md5, StringFileAndFilterGiveTheRfcDigests) {
-  utils_test::Scratch scratch;
+  hestrel_test::ScratchDir scratch;
   for (const Vector &v : kRfcVectors) {
     SCOPED_TRACE(v.message);
     unsigned char digest[16];
@@ -70,7 +70,7 @@ TEST(Md5, StringFileAndFilterGiveTheRfcDigests) {
     EXPECT_EQ(hex(digest), v.digest);
 
     std::string path = scratch / "message";
-    utils_test::write_file(path, v.message);
+    hestrel_test::write_file(path, v.message);
     EXPECT_EQ(zkfile_md5_file(digest, path.c_str()), 0);
     EXPECT_EQ(hex(digest), v.digest);
 
@@ -81,7 +81,7 @@ TEST(Md5, StringFileAndFilterGiveTheRfcDigests) {
 }
 
 TEST(Md5, FilesAroundTheReadBlockAreDigestedWhole) {
-  utils_test::Scratch scratch;
+  hestrel_test::ScratchDir scratch;
   // Sizes either side of the 1024-byte and 16-byte read blocks; the string
   // digest of the same bytes is the reference.
   for (std::size_t size : {15u, 16u, 17u, 1023u, 1024u, 1025u, 2048u, 5000u}) {
@@ -89,7 +89,7 @@ TEST(Md5, FilesAroundTheReadBlockAreDigestedWhole) {
     std::string bytes;
     for (std::size_t i = 0; i < size; ++i) bytes += static_cast<char>('a' + i % 26);
     std::string path = scratch / "block";
-    utils_test::write_file(path, bytes);
+    hestrel_test::write_file(path, bytes);
     unsigned char from_string[16], from_file[16];
     zkfile_md5_string(from_string, bytes.c_str());
     EXPECT_EQ(zkfile_md5_file(from_file, path.c_str()), 0);
@@ -100,17 +100,17 @@ TEST(Md5, FilesAroundTheReadBlockAreDigestedWhole) {
 }
 
 TEST(Md5, BinaryFileWithNulBytes) {
-  utils_test::Scratch scratch;
+  hestrel_test::ScratchDir scratch;
   std::string path = scratch / "binary";
   // Three NUL bytes: the file digest covers them, unlike a string.
-  utils_test::write_file(path, std::string("\0\0\0", 3));
+  hestrel_test::write_file(path, std::string("\0\0\0", 3));
   unsigned char digest[16];
   EXPECT_EQ(zkfile_md5_file(digest, path.c_str()), 0);
   EXPECT_EQ(hex(digest), "693e9af84d3dfcc71e640e005bdc5e2e");
 }
 
 TEST(Md5, MissingFileGivesOneAndZeroDigest) {
-  utils_test::Scratch scratch;
+  hestrel_test::ScratchDir scratch;
   unsigned char digest[16];
   std::memset(digest, 0xAB, sizeof digest);
   EXPECT_EQ(zkfile_md5_file(digest, (scratch / "missing").c_str()), 1);

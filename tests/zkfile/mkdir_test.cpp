@@ -9,15 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include "support/zkfile_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkfile_dirs.h"
 
 namespace {
 
-using zkfile_test::is_directory;
-using zkfile_test::MessageCapture;
-using zkfile_test::mode_of;
-using MkdirTest = zkfile_test::TempHomeTest;
+using hestrel_test::is_directory;
+using hestrel_test::MessageCapture;
+using hestrel_test::mode_of;
+using MkdirTest = hestrel_test::TempHomeTest;
 
 const char *const recursive_failed = "zkfile_mkdir: zkfile_mkdir_recursive failed: ";
 
@@ -55,7 +55,7 @@ TEST_F(MkdirTest, ParentsGetMaskedModeAndLeafGetsExactMode) {
 
 TEST_F(MkdirTest, ExistingEntriesCountAsSuccessAndKeepTheirMode) {
   ASSERT_EQ(mkdir("kept", 0700), 0);
-  ASSERT_TRUE(zkfile_test::write_file("plain"));
+  ASSERT_TRUE(hestrel_test::write_file("plain"));
   ASSERT_EQ(symlink("kept", "link_to_dir"), 0);
   MessageCapture messages;
   for (const char *path : {"kept", "plain", "link_to_dir", "", "kept/"}) {
@@ -66,7 +66,7 @@ TEST_F(MkdirTest, ExistingEntriesCountAsSuccessAndKeepTheirMode) {
 }
 
 TEST_F(MkdirTest, FailuresWarnAndKeepErrno) {
-  ASSERT_TRUE(zkfile_test::write_file("plain"));
+  ASSERT_TRUE(hestrel_test::write_file("plain"));
   ASSERT_EQ(symlink("nowhere/at/all", "dangling"), 0);
   struct Case {
     const char *path;

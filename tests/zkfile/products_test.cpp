@@ -17,14 +17,24 @@
 #include "zkfile_listing.h"
 #include "zkfile_products.h"
 
-using zkfile_test::InstallationTest;
-using zkfile_test::MessageCapture;
-using zkfile_test::StdoutCapture;
-using zkfile_test::take;
+using hestrel_test::InstallationTest;
+using hestrel_test::MessageCapture;
+using hestrel_test::StdoutCapture;
+using hestrel_test::take;
 
 namespace {
 
-using ProductsTest = InstallationTest;
+class ProductsTest : public InstallationTest {
+ protected:
+  // The slot the next listing gets; a listing a search leaves open changes
+  // it, as other tests' listings may have before.
+  int next_listing_slot() {
+    int handle = -1;
+    EXPECT_EQ(zkfile_open_directory(&handle, root().c_str()), 0);
+    EXPECT_EQ(zkfile_close_directory(handle), 0);
+    return handle;
+  }
+};
 
 // Which entry names count as a product's directory: the version is "-v",
 // digits and an optional second part whose '.' stands for any character;
@@ -62,6 +72,7 @@ TEST_F(ProductsTest, EntryNamesThatCountAsProductDirectories) {
 
 TEST_F(ProductsTest, FindsOneOfSeveralVersionsAndFreesItsListing) {
   std::string install = make_installation({"tolvane-v1", "tolvane-v2", "caldrex-v3"});
+  const int slot = next_listing_slot();
   char *path = nullptr;
   ASSERT_EQ(zkfile_find_product_dir("tolvane", &path), 0);
   // No version order: the entry the directory stream yields first wins.
@@ -81,11 +92,8 @@ TEST_F(ProductsTest, FindsOneOfSeveralVersionsAndFreesItsListing) {
   EXPECT_EQ(flag, 0);
   EXPECT_TRUE(_product_exists("tolvane"));
   EXPECT_FALSE(_product_exists("urvo"));
-  // The searches left no listing open: the first slot is free again.
-  int handle = -1;
-  ASSERT_EQ(zkfile_open_directory(&handle, install.c_str()), 0);
-  EXPECT_EQ(handle, 0);
-  EXPECT_EQ(zkfile_close_directory(handle), 0);
+  // The searches left no listing open.
+  EXPECT_EQ(next_listing_slot(), slot);
 }
 
 TEST_F(ProductsTest, RootWithTrailingSlashGivesOneSlash) {
@@ -97,6 +105,7 @@ TEST_F(ProductsTest, RootWithTrailingSlashGivesOneSlash) {
 }
 
 TEST_F(ProductsTest, UnsetRootIsReportedAndNotFound) {
+  const int slot = next_listing_slot();
   MessageCapture messages;
   StdoutCapture out;
   char *path = reinterpret_cast<char *>(1);
@@ -105,10 +114,7 @@ TEST_F(ProductsTest, UnsetRootIsReportedAndNotFound) {
   EXPECT_EQ(out.text(), "opendir: Unable to open \"\"\n");
   EXPECT_EQ(messages.text(), "FATAL Cannot open \n");
   // The failed opening kept no listing slot.
-  int handle = -1;
-  ASSERT_EQ(zkfile_open_directory(&handle, root().c_str()), 0);
-  EXPECT_EQ(handle, 0);
-  EXPECT_EQ(zkfile_close_directory(handle), 0);
+  EXPECT_EQ(next_listing_slot(), slot);
 
   StdoutCapture quiet;
   int flag = 7;
@@ -119,6 +125,7 @@ TEST_F(ProductsTest, UnsetRootIsReportedAndNotFound) {
 
 TEST_F(ProductsTest, NameThatBreaksThePatternIsNotFound) {
   std::string install = make_installation({"tol(vane-v1"});
+  const int slot = next_listing_slot();
   zkerr_level(-1, ZKERR_INFO);
   MessageCapture messages;
   char *path = reinterpret_cast<char *>(1);
@@ -129,10 +136,7 @@ TEST_F(ProductsTest, NameThatBreaksThePatternIsNotFound) {
   EXPECT_NE(text.find("FATAL "), std::string::npos) << text;
   EXPECT_NE(text.find("INFO ZKFILE: can not compile filter -> ^tol(vane-v[0-9]+(.[0-9]+)?$\n"), std::string::npos)
       << text;
-  int handle = -1;
-  ASSERT_EQ(zkfile_open_directory(&handle, install.c_str()), 0);
-  EXPECT_EQ(handle, 0);
-  zkfile_close_directory(handle);
+  EXPECT_EQ(next_listing_slot(), slot);
 }
 
 TEST_F(ProductsTest, NameTooLongForThePatternIsRefused) {

@@ -11,34 +11,29 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/utils_scratch.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkfile_dos.h"
 
 namespace {
 
 using testing::HasSubstr;
 
-class RmRecursive : public testing::Test {
+class RmRecursive : public hestrel_test::ProcessStateTest {
  protected:
+  // The fixture takes the working directory back afterwards.
   void SetUp() override {
     ASSERT_FALSE(scratch_.path().empty());
-    old_cwd_ = getcwd(nullptr, 0);
     ASSERT_EQ(chdir(scratch_.path().c_str()), 0);
-  }
-  void TearDown() override {
-    if (old_cwd_ != nullptr && chdir(old_cwd_) != 0) ADD_FAILURE() << "chdir back";
-    std::free(old_cwd_);
   }
   void make_tree(const std::string &root) {
     ASSERT_EQ(mkdir(root.c_str(), 0755), 0);
     ASSERT_EQ(mkdir((root + "/sub").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((root + "/sub/deeper").c_str(), 0755), 0);
-    utils_test::write_file(root + "/a.txt", "a");
-    utils_test::write_file(root + "/sub/b.txt", "b");
-    utils_test::write_file(root + "/sub/deeper/c.txt", "c");
+    hestrel_test::write_file(root + "/a.txt", "a");
+    hestrel_test::write_file(root + "/sub/b.txt", "b");
+    hestrel_test::write_file(root + "/sub/deeper/c.txt", "c");
   }
-  utils_test::Scratch scratch_;
-  char *old_cwd_ = nullptr;
+  hestrel_test::ScratchDir scratch_;
 };
 
 TEST_F(RmRecursive, RemovesFilesAndTrees) {
@@ -60,31 +55,31 @@ TEST_F(RmRecursive, RemovesFilesAndTrees) {
     SCOPED_TRACE(c.given);
     std::string path = scratch_ / c.name;
     if (c.tree) make_tree(path);
-    else utils_test::write_file(path, "x");
+    else hestrel_test::write_file(path, "x");
     std::string given = c.absolute ? scratch_ / c.given : c.given;
     EXPECT_EQ(zkfile_rm_recursive(given.c_str()), 0);
-    EXPECT_FALSE(utils_test::exists(scratch_ / c.removed));
+    EXPECT_FALSE(hestrel_test::exists(scratch_ / c.removed));
   }
-  EXPECT_TRUE(utils_test::exists(scratch_ / "tree3/a.txt"));
+  EXPECT_TRUE(hestrel_test::exists(scratch_ / "tree3/a.txt"));
 }
 
 TEST_F(RmRecursive, LinkToAFileIsRemovedItself) {
-  utils_test::write_file(scratch_ / "target", "t");
+  hestrel_test::write_file(scratch_ / "target", "t");
   ASSERT_EQ(symlink("target", (scratch_ / "link").c_str()), 0);
   EXPECT_EQ(zkfile_rm_recursive("link"), 0);
-  EXPECT_FALSE(utils_test::exists(scratch_ / "link"));
-  EXPECT_TRUE(utils_test::exists(scratch_ / "target"));
+  EXPECT_FALSE(hestrel_test::exists(scratch_ / "link"));
+  EXPECT_TRUE(hestrel_test::exists(scratch_ / "target"));
 }
 
 TEST_F(RmRecursive, RefusedPathsRemoveNothing) {
-  utils_test::DefaultHandlerText messages;
-  utils_test::write_file(scratch_ / "stays", "s");
+  hestrel_test::MessageCapture messages;
+  hestrel_test::write_file(scratch_ / "stays", "s");
   EXPECT_EQ(zkfile_rm_recursive(nullptr), -1);
   EXPECT_THAT(messages.text(), HasSubstr("zkfile_rm_recursive: Null path.\n"));
   // The empty path would name the working directory itself.
   EXPECT_EQ(zkfile_rm_recursive(""), -1);
   EXPECT_THAT(messages.text(), HasSubstr("zkfile_rm_recursive: Empty path refused.\n"));
-  EXPECT_TRUE(utils_test::exists(scratch_ / "stays"));
+  EXPECT_TRUE(hestrel_test::exists(scratch_ / "stays"));
   // Nothing there: -1 without a report.
   std::string before = messages.text();
   EXPECT_EQ(zkfile_rm_recursive("missing"), -1);
@@ -96,10 +91,10 @@ TEST_F(RmRecursive, RefusedPathsRemoveNothing) {
 
 TEST_F(RmRecursive, FailedUnlinkWarnsAndKeepsErrno) {
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
-  utils_test::DefaultHandlerText messages;
+  hestrel_test::MessageCapture messages;
   std::string dir = scratch_ / "locked";
   ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
-  utils_test::write_file(dir + "/file", "f");
+  hestrel_test::write_file(dir + "/file", "f");
   ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
   EXPECT_EQ(zkfile_rm_recursive((dir + "/file").c_str()), -1);
   EXPECT_EQ(errno, EACCES);

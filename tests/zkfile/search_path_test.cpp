@@ -15,7 +15,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/zkfile_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_search.h"
 #include "zkfile_tracked.h"
@@ -23,11 +23,11 @@
 namespace {
 
 using testing::HasSubstr;
-using zkfile_test::MessageCapture;
-using zkfile_test::take;
-using zkfile_test::write_file;
+using hestrel_test::MessageCapture;
+using hestrel_test::take;
+using hestrel_test::write_file;
 
-class SearchPathTest : public zkfile_test::TempHomeTest {
+class SearchPathTest : public hestrel_test::TempHomeTest {
  protected:
   static std::string path_text() {
     char *out = nullptr;
@@ -46,12 +46,14 @@ class SearchPathTest : public zkfile_test::TempHomeTest {
   }
 };
 
+// The tests of the first use run alone: the path is set up once a process.
 const char kEmptyWarning[] = "WARNING ZKFILE: empty string was given as a search path\n";
 
 TEST_F(SearchPathTest, FirstUseSetsUpTheDefaults) {
+  HESTREL_RUN_IN_OWN_PROCESS();
   env.unset("TOLVANE_EXEC");
   std::string appdata = home() + "/.pelmoravine";
-  EXPECT_FALSE(zkfile_test::is_directory(appdata));
+  EXPECT_FALSE(hestrel_test::is_directory(appdata));
   EXPECT_EQ(printed(),
             "ZKFILE search path:  id = 0\n"
             "item:1  cwd:0 home:0  dir:.\n"
@@ -60,10 +62,11 @@ TEST_F(SearchPathTest, FirstUseSetsUpTheDefaults) {
             "item:4  cwd:0 home:0  dir:/../../data/res\n"
             "item:5  cwd:0 home:0  dir:/../../data/xres\n");
   EXPECT_EQ(path_text(), ".:" + appdata + "/tolvane:/../../data:/../../data/res:/../../data/xres");
-  EXPECT_TRUE(zkfile_test::is_directory(appdata));
+  EXPECT_TRUE(hestrel_test::is_directory(appdata));
 }
 
 TEST_F(SearchPathTest, RacingFirstUsesSetUpOnce) {
+  HESTREL_RUN_IN_OWN_PROCESS();
   std::vector<std::string> seen(4);
   std::vector<std::thread> threads;
   for (std::string &text : seen)
@@ -79,10 +82,11 @@ TEST_F(SearchPathTest, RacingFirstUsesSetUpOnce) {
 }
 
 TEST_F(SearchPathTest, ClearAsFirstUseLeavesThePathEmpty) {
+  HESTREL_RUN_IN_OWN_PROCESS();
   EXPECT_EQ(zkfile_path_clear(), 0);
   EXPECT_EQ(path_text(), "");
   EXPECT_EQ(printed(), "ZKFILE search path:  id = 0\n");
-  EXPECT_TRUE(zkfile_test::is_directory(home() + "/.pelmoravine"));
+  EXPECT_TRUE(hestrel_test::is_directory(home() + "/.pelmoravine"));
 }
 
 TEST_F(SearchPathTest, AddAppendsNewPartsInOrder) {

@@ -13,17 +13,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/zkfile_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkfile_search.h"
 #include "zkfile_tracked.h"
 
 namespace {
 
 using testing::HasSubstr;
-using zkfile_test::MessageCapture;
-using zkfile_test::write_file;
+using hestrel_test::MessageCapture;
+using hestrel_test::write_file;
 
-class TrackedFilesTest : public zkfile_test::TempHomeTest {
+class TrackedFilesTest : public hestrel_test::TempHomeTest {
  protected:
   static std::string full_path(FILE *stream) {
     char buffer[PATH_MAX + 300];

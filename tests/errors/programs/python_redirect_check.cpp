@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/error_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 #include "zkerr.h"
 #include "zkerr.hpp"
 
@@ -21,7 +21,7 @@ using pelmoravine::vardel::RedirectZkerrToPythonStderr;
 
 namespace {
 
-class PythonStderr : public testing::Test {
+class PythonStderr : public hestrel_test::ProcessStateTest {
  protected:
   void SetUp() override {
     Py_Initialize();
@@ -51,10 +51,10 @@ class PythonStderr : public testing::Test {
   }
   std::string c_text() {
     std::fflush(stderr);
-    return errors_test::read_file(c_stderr_path_);
+    return hestrel_test::read_file(c_stderr_path_);
   }
 
-  errors_test::ScratchDir scratch_;
+  hestrel_test::ScratchDir scratch_;
   std::string c_stderr_path_;
   int saved_fd_ = -1;
 };
@@ -92,7 +92,10 @@ TEST_F(PythonStderr, LongAndFortranMessagesArriveWhole) {
 }
 
 TEST_F(PythonStderr, DeprecationReportsStayOnTheCStream) {
-  setenv("PELMORAVINE_DEPRECATION_WARNING", "1", 1);
+  // The log reads its variable at its first call in a process.
+  HESTREL_RUN_IN_OWN_PROCESS();
+  hestrel_test::ScopedEnv env;
+  env.set("PELMORAVINE_DEPRECATION_WARNING", "1");
   RedirectZkerrToPythonStderr redirect;
   zklog_deprecation_warning("legacy.cpp", 12, "zkold", "use %s\n", "zknew");
   EXPECT_EQ(python_text(), "");
@@ -100,7 +103,7 @@ TEST_F(PythonStderr, DeprecationReportsStayOnTheCStream) {
 }
 
 TEST_F(PythonStderr, ReassignedDefaultStreamIsNotRedirected) {
-  errors_test::MemoryStream out;
+  hestrel_test::MemoryStream out;
   zkerr_file(-1, out.get());
   RedirectZkerrToPythonStderr redirect;
   zkerr_throw(-1, 4, "to the memory stream\n");

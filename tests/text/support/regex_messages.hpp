@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "hestrel_test/process_state.hpp"
 #include "zkerr.h"
 
 namespace regex_test {
@@ -18,7 +19,8 @@ inline int collect(char *message) {
   return 0;
 }
 
-struct RegexTest : ::testing::Test {
+// The default handler's callback is put back after each test.
+struct RegexTest : hestrel_test::ProcessStateTest {
   void SetUp() override {
     g_messages.clear();
     zkerr_window(-1, collect);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "hestrel_test/process_state.hpp"
 #include "zkerr.h"
 #include "zktoken.h"
 
@@ -24,8 +25,8 @@ inline int collect(char *message) {
 }
 
 // Every test starts with no messages and the default handler quiet on
-// stderr, its messages collected instead.
-struct TokenTest : ::testing::Test {
+// stderr, its messages collected instead; both are put back afterwards.
+struct TokenTest : hestrel_test::ProcessStateTest {
   void SetUp() override {
     messages().clear();
     zkerr_file(-1, nullptr);

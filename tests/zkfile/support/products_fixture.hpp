@@ -5,15 +5,14 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "zkfile_fixtures.hpp"
+#include "hestrel_test/temp_home.hpp"
 
-namespace zkfile_test {
+namespace hestrel_test {
 
 class InstallationTest : public TempHomeTest {
  protected:
@@ -32,26 +31,6 @@ class InstallationTest : public TempHomeTest {
   }
 };
 
-// Collects what the process writes to standard output while alive.
-class StdoutCapture {
- public:
-  StdoutCapture() {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-  }
-  std::string text() {
-    std::fflush(stdout);
-    taken_ = true;
-    return testing::internal::GetCapturedStdout();
-  }
-  ~StdoutCapture() {
-    if (!taken_) text();
-  }
-
- private:
-  bool taken_ = false;
-};
-
-}  // namespace zkfile_test
+}  // namespace hestrel_test
 
 #endif
