@@ -334,4 +334,28 @@ TEST_F(XmlFormatTest, NewKeysJoinTheFileThroughTheSettings) {
   EXPECT_TRUE(xmllint_accepts(path));
 }
 
+TEST_F(XmlFormatTest, ValuesComeBackAsTextWithTheirTypeName) {
+  const std::string path = file("typed.xml");
+  ASSERT_EQ(write_settings(path, {{"i", record(5, "int")}, {"d", record(0.1, "double")}, {"b", record(false, "bool")}}),
+            QSettings::NoError);
+  bool ok = false;
+  const QSettings::SettingsMap back = read_bytes(read_file(path), &ok);
+  ASSERT_TRUE(ok);
+  const QVariant five = back.value("i").toMap().value("value");
+  EXPECT_EQ(five.metaType(), QMetaType::fromType<QString>());
+  EXPECT_EQ(five.toString(), "5");
+  EXPECT_EQ(back.value("i").toMap().value("dt").toString(), "int");
+  EXPECT_EQ(back.value("d").toMap().value("value").toString(), "0.1");
+  EXPECT_EQ(back.value("b").toMap().value("value").toString(), "false");
+}
+
+TEST(XmlFormatRead, ReaderAddsToTheMapItIsGiven) {
+  QByteArray data = "<ApplicationSettings><k dt=\"int\">1</k></ApplicationSettings>";
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QSettings::SettingsMap map = {{"earlier", record("x", "QString")}};
+  ASSERT_TRUE(readXmlFile(buffer, map));
+  EXPECT_EQ(dump(map), dump({{"earlier", record("x", "QString")}, {"k", record("1", "int")}}));
+}
+
 }  // namespace
