@@ -50,15 +50,15 @@ bool text_form(const QVariant &field, QString *text) {
   return true;
 }
 
-// Element text: the stream writer leaves CR unescaped there, and a reader
-// turns it into LF.
-bool element_text(const QString &text) { return xml_characters(text) && !text.contains(QLatin1Char('\r')); }
-
-// Attribute values: the stream writer escapes tab, LF and CR there.
+// Element text and attribute values: the writer escapes tab, LF and CR
+// wherever a reader would change them.
+bool element_text(const QString &text) { return xml_characters(text); }
 bool attribute_text(const QString &text) { return xml_characters(text); }
 
+// A comment has no escapes: a reader turns its CR into LF.
 bool comment_text(const QString &text) {
-  return element_text(text) && !text.contains(QStringLiteral("--")) && !text.endsWith(QLatin1Char('-'));
+  return xml_characters(text) && !text.contains(QLatin1Char('\r')) && !text.contains(QStringLiteral("--")) &&
+         !text.endsWith(QLatin1Char('-'));
 }
 
 bool path_part(const QString &part) { return xml_ncname(part) && part != u"ApplicationSettings"; }

@@ -42,9 +42,14 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
   std::vector<OpenElement> stack;
   QString pending_comment;
   QVariantMap record;
+  // Text the stream reader hands over in pieces (around a CDATA section)
+  // with nothing else between them is one text.
+  QString text_run;
 
   while (!xml.atEnd()) {
-    switch (xml.readNext()) {
+    const QXmlStreamReader::TokenType token = xml.readNext();
+    if (token != QXmlStreamReader::Characters) text_run.clear();
+    switch (token) {
       case QXmlStreamReader::Comment:
         pending_comment = xml.text().toString();
         break;
@@ -92,12 +97,13 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
         // Text directly inside the root names no key.
         if (stack.empty()) break;
         const QStringView text = xml.text();
-        if (is_blank(text)) {
+        text_run += text;
+        if (is_blank(text_run)) {
           stack.back().blank_text += text;
           break;
         }
         stack.back().has_text = true;
-        record.insert(QStringLiteral("value"), text.toString());
+        record.insert(QStringLiteral("value"), text_run);
         map.insert(key_of(stack), record);
         break;
       }

@@ -20,6 +20,17 @@ qsizetype common_depth(const QStringList &previous, const QStringList &path) {
   return depth;
 }
 
+// The stream writer leaves a CR in element text as it is, and a reader turns
+// a bare CR into LF; as a character reference it comes back as CR.
+void write_text(QXmlStreamWriter &xml, const QString &text) {
+  const QStringList runs = text.split(QLatin1Char('\r'));
+  xml.writeCharacters(runs.first());
+  for (qsizetype i = 1; i < runs.size(); ++i) {
+    xml.writeEntityReference(QStringLiteral("#13"));
+    if (!runs[i].isEmpty()) xml.writeCharacters(runs[i]);
+  }
+}
+
 void close_elements(QXmlStreamWriter &xml, qsizetype count) {
   for (qsizetype i = 0; i < count; ++i) xml.writeEndElement();
 }
@@ -58,7 +69,7 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
       const QStringList attribute = pieces[1].split(QLatin1Char('='));
       xml.writeAttribute(attribute.value(0), attribute.value(1));
     }
-    xml.writeCharacters(record.value(QStringLiteral("value")).toString());
+    write_text(xml, record.value(QStringLiteral("value")).toString());
     previous = path;
   }
 
