@@ -2,7 +2,8 @@
 // map or false, and any map the writer accepts reads back as it was written.
 // An input whose first byte is even is a file; one whose first byte is odd
 // describes a map: records split at 0x1E, fields at 0x1F (key, value,
-// comment, then name and text pairs), 0xFF h l standing for code unit hl.
+// comment, then name and text pairs; a value opening with 0x02 has no
+// type), 0xFF h l standing for code unit hl.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -91,8 +92,10 @@ QSettings::SettingsMap described_map(const QByteArray &description) {
     const QList<QByteArray> fields = line.split('\x1f');
     QVariantMap record;
     if (fields.size() > 1) {
-      record.insert("value", decode(fields[1]));
-      record.insert("dt", "QString");
+      // A value opening with 0x02 goes without a type name.
+      const bool untyped = fields[1].startsWith('\x02');
+      record.insert("value", decode(untyped ? fields[1].mid(1) : fields[1]));
+      if (!untyped) record.insert("dt", "QString");
     }
     if (fields.size() > 2) record.insert("comment", decode(fields[2]));
     for (qsizetype i = 3; i + 1 < fields.size(); i += 2) record.insert(decode(fields[i]), decode(fields[i + 1]));

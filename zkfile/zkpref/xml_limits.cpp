@@ -31,9 +31,8 @@ bool xml_characters(const QString &text) {
 
 // A name without ':' that an XML parser with namespaces accepts.
 bool xml_ncname(const QString &name) {
-  if (name.isEmpty() || !xml_characters(name) || name.contains(QLatin1Char('\t')) ||
-      name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
-    return false;
+  // Checked first: NUL or a lone surrogate would not survive the UTF-8 form.
+  if (name.isEmpty() || !xml_characters(name)) return false;
   const QByteArray utf8 = name.toUtf8();
   return xmlValidateNCName(reinterpret_cast<const xmlChar *>(utf8.constData()), 0) == 0;
 }
@@ -105,19 +104,21 @@ bool record_shape(const QVariant &value) {
 
 }  // namespace
 
+qsizetype shared_group_depth(const QStringList &previous, const QStringList &path) {
+  if (previous.size() < 2) return 0;
+  qsizetype depth = 0;
+  while (depth < previous.size() - 1 && depth < path.size() && previous[depth] == path[depth]) ++depth;
+  return depth;
+}
+
 bool xml_format_can_hold(const QSettings::SettingsMap &map) {
   QStringList previous;
   for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {
     QStringList path;
     if (!key_shape(entry.key(), &path) || !record_shape(entry.value())) return false;
-    // The writer shares the previous key's groups; a key that lies wholly
-    // inside them (a platform variant of a name that is also a group) would
-    // be nested into the wrong group.
-    if (previous.size() >= 2) {
-      qsizetype common = 0;
-      while (common < previous.size() - 1 && common < path.size() && previous[common] == path[common]) ++common;
-      if (common == path.size()) return false;
-    }
+    // A key that lies wholly inside the previous key's groups (a platform
+    // variant of a name that is also a group) would be nested into them.
+    if (shared_group_depth(previous, path) == path.size()) return false;
     previous = path;
   }
   return true;
