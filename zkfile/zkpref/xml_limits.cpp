@@ -31,9 +31,8 @@ bool xml_characters(const QString &text) {
 
 // A name without ':' that an XML parser with namespaces accepts.
 bool xml_ncname(const QString &name) {
-  if (name.isEmpty() || !xml_characters(name) || name.contains(QLatin1Char('\t')) ||
-      name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')))
-    return false;
+  // Checked first: NUL or a lone surrogate would not survive the UTF-8 form.
+  if (name.isEmpty() || !xml_characters(name)) return false;
   const QByteArray utf8 = name.toUtf8();
   return xmlValidateNCName(reinterpret_cast<const xmlChar *>(utf8.constData()), 0) == 0;
 }
@@ -50,15 +49,15 @@ bool text_form(const QVariant &field, QString *text) {
   return true;
 }
 
-// Element text: the stream writer leaves CR unescaped there, and a reader
-// turns it into LF.
-bool element_text(const QString &text) { return xml_characters(text) && !text.contains(QLatin1Char('\r')); }
-
-// Attribute values: the stream writer escapes tab, LF and CR there.
+// Element text and attribute values: the writer escapes tab, LF and CR
+// wherever a reader would change them.
+bool element_text(const QString &text) { return xml_characters(text); }
 bool attribute_text(const QString &text) { return xml_characters(text); }
 
+// A comment has no escapes: a reader turns its CR into LF.
 bool comment_text(const QString &text) {
-  return element_text(text) && !text.contains(QStringLiteral("--")) && !text.endsWith(QLatin1Char('-'));
+  return xml_characters(text) && !text.contains(QLatin1Char('\r')) && !text.contains(QStringLiteral("--")) &&
+         !text.endsWith(QLatin1Char('-'));
 }
 
 bool path_part(const QString &part) { return xml_ncname(part) && part != u"ApplicationSettings"; }
@@ -105,19 +104,21 @@ bool record_shape(const QVariant &value) {
 
 }  // namespace
 
+qsizetype shared_group_depth(const QStringList &previous, const QStringList &path) {
+  if (previous.size() < 2) return 0;
+  qsizetype depth = 0;
+  while (depth < previous.size() - 1 && depth < path.size() && previous[depth] == path[depth]) ++depth;
+  return depth;
+}
+
 bool xml_format_can_hold(const QSettings::SettingsMap &map) {
   QStringList previous;
   for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {
     QStringList path;
     if (!key_shape(entry.key(), &path) || !record_shape(entry.value())) return false;
-    // The writer shares the previous key's groups; a key that lies wholly
-    // inside them (a platform variant of a name that is also a group) would
-    // be nested into the wrong group.
-    if (previous.size() >= 2) {
-      qsizetype common = 0;
-      while (common < previous.size() - 1 && common < path.size() && previous[common] == path[common]) ++common;
-      if (common == path.size()) return false;
-    }
+    // A key that lies wholly inside the previous key's groups (a platform
+    // variant of a name that is also a group) would be nested into them.
+    if (shared_group_depth(previous, path) == path.size()) return false;
     previous = path;
   }
   return true;

@@ -59,9 +59,14 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
   QString path;  // the names on the stack joined by "/"
   QString pending_comment;
   QVariantMap record;
+  // Text the stream reader hands over in pieces (around a CDATA section)
+  // with nothing else between them is one text.
+  QString text_run;
 
   while (!xml.atEnd()) {
-    switch (xml.readNext()) {
+    const QXmlStreamReader::TokenType token = xml.readNext();
+    if (token != QXmlStreamReader::Characters) text_run.clear();
+    switch (token) {
       case QXmlStreamReader::Comment:
         pending_comment = xml.text().toString();
         break;
@@ -119,13 +124,14 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
         if (stack.empty()) break;
         const QStringView text = xml.text();
         OpenElement &top = stack.back();
-        if (is_blank(text)) {
+        text_run += text;
+        if (is_blank(text_run)) {
           // Only a leaf's blanks can be a value; a group's are indentation.
           if (!top.has_children && top.typed) top.blank_text += text;
           break;
         }
         top.has_text = true;
-        record.insert(value_field, text.toString());
+        record.insert(value_field, text_run);
         insert_entry(map, path, record);
         break;
       }

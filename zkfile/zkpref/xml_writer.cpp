@@ -11,13 +11,15 @@ namespace hestrel::zkpref {
 
 namespace {
 
-// How many of the previous key's group parts the next path shares; the
-// previous key element itself is never shared.
-qsizetype common_depth(const QStringList &previous, const QStringList &path) {
-  if (previous.size() < 2) return 0;
-  qsizetype depth = 0;
-  while (depth < previous.size() - 1 && depth < path.size() && previous[depth] == path[depth]) ++depth;
-  return depth;
+// The stream writer leaves a CR in element text as it is, and a reader turns
+// a bare CR into LF; as a character reference it comes back as CR.
+void write_text(QXmlStreamWriter &xml, const QString &text) {
+  const QStringList runs = text.split(QLatin1Char('\r'));
+  xml.writeCharacters(runs.first());
+  for (qsizetype i = 1; i < runs.size(); ++i) {
+    xml.writeEntityReference(QStringLiteral("#13"));
+    if (!runs[i].isEmpty()) xml.writeCharacters(runs[i]);
+  }
 }
 
 void close_elements(QXmlStreamWriter &xml, qsizetype count) {
@@ -40,7 +42,7 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {
     const QStringList pieces = entry.key().split(QLatin1Char(':'));
     const QStringList path = pieces.first().split(QLatin1Char('/'));
-    const qsizetype common = common_depth(previous, path);
+    const qsizetype common = shared_group_depth(previous, path);
     close_elements(xml, previous.size() - common);
 
     const QVariantMap record = entry.value().toMap();
@@ -58,7 +60,7 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
       const QStringList attribute = pieces[1].split(QLatin1Char('='));
       xml.writeAttribute(attribute.value(0), attribute.value(1));
     }
-    xml.writeCharacters(record.value(QStringLiteral("value")).toString());
+    write_text(xml, record.value(QStringLiteral("value")).toString());
     previous = path;
   }
 

@@ -4,12 +4,17 @@
 #define HESTREL_ZKPREF_INTERNAL_XML_LIMITS_HPP
 
 #include <QtCore/QSettings>
+#include <QtCore/QStringList>
 
 namespace hestrel::zkpref {
 
 // True when every key and record of map survives a write and a read: the
 // keys come back the same and every record field with the same text.
 bool xml_format_can_hold(const QSettings::SettingsMap &map);
+
+// How many of the previous key's group parts the writer keeps open for the
+// next path; the previous key element itself is never shared.
+qsizetype shared_group_depth(const QStringList &previous, const QStringList &path);
 
 }  // namespace hestrel::zkpref
 
