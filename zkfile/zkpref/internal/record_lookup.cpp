@@ -2,7 +2,9 @@
 // wide layer, and the conversion of a key record to the type a read asks.
 #include "zkpref/internal/record_lookup.hpp"
 
+#include <cstring>
 #include <limits>
+#include <string>
 
 #include <QtCore/QMap>
 
@@ -10,7 +12,7 @@
 
 namespace hestrel::zkpref {
 
-bool entry_of(const QSettings &layer, const QString &key, QVariant &entry) {
+bool entry_of(const QSettings &layer, QAnyStringView key, QVariant &entry) {
   // Every entry of a preference file is a record; an entry without any
   // value at all counts as absent, which spares a second search per miss.
   entry = layer.value(key);
@@ -24,28 +26,56 @@ QString shared_key(const QSettings &user, const QString &key) {
 
 namespace {
 
-bool answer_from(const QSettings &layer, const QString &key, ZKPrefSource source, Answer &answer) {
+bool answer_from(const QSettings &layer, QAnyStringView key, ZKPrefSource source, Answer &answer) {
   if (!entry_of(layer, key, answer.entry)) return false;
   answer.source = source;
   return true;
 }
 
+std::string_view running_suffix_utf8() {
+  static const std::string suffix = std::string(":os=") + platforms[running_platform];
+  return suffix;
+}
+
+// Hands the settings machinery the key and its platform variant as UTF-8,
+// which it normalises anyway: reads of the user's file build no text of
+// their own unless the key is long.
+class VariantKey {
+ public:
+  explicit VariantKey(std::string_view key) : size_(key.size() + running_suffix_utf8().size()) {
+    char *out = size_ <= sizeof small_ ? small_ : (large_.resize(size_), large_.data());
+    std::memcpy(out, key.data(), key.size());
+    std::memcpy(out + key.size(), running_suffix_utf8().data(), running_suffix_utf8().size());
+    data_ = out;
+  }
+  QUtf8StringView view() const { return QUtf8StringView(data_, static_cast<qsizetype>(size_)); }
+
+ private:
+  char small_[192];
+  std::string large_;
+  std::size_t size_;
+  const char *data_ = nullptr;
+};
+
 }  // namespace
 
-Answer lookup_user(const QSettings &user, const QString &key) {
+Answer lookup_user(const QSettings &user, std::string_view key) {
   Answer answer;
-  if (answer_from(user, key + running_platform_suffix(), ZKPREF_SOURCE_USER, answer)) return answer;
-  if (answer_from(user, key, ZKPREF_SOURCE_USER, answer)) return answer;
+  const VariantKey variant(key);
+  if (answer_from(user, variant.view(), ZKPREF_SOURCE_USER, answer)) return answer;
+  if (answer_from(user, QUtf8StringView(key.data(), static_cast<qsizetype>(key.size())), ZKPREF_SOURCE_USER, answer))
+    return answer;
   return Answer();
 }
 
-Answer lookup_shared(const QSettings &user, const QString &key) {
+Answer lookup_shared(const QSettings &user, std::string_view key) {
   Answer answer;
   SharedLayers &layers = shared_layers();
   const QSettings *machine = layers.first_level_settings.get();
   const QSettings *site = layers.second_level_settings.get();
   if (!machine && !site) return answer;
-  const QString plain = shared_key(user, key);
+  const QString plain =
+      shared_key(user, QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())));
   const QString variant = plain + running_platform_suffix();
   if (machine && (answer_from(*machine, variant, ZKPREF_SOURCE_MACHINE, answer) ||
                   answer_from(*machine, plain, ZKPREF_SOURCE_MACHINE, answer)))
@@ -56,7 +86,7 @@ Answer lookup_shared(const QSettings &user, const QString &key) {
   return Answer();
 }
 
-Answer lookup(const QSettings &user, const QString &key) {
+Answer lookup(const QSettings &user, std::string_view key) {
   Answer answer = lookup_user(user, key);
   return answer.found() ? answer : lookup_shared(user, key);
 }
