@@ -14,6 +14,18 @@ namespace hestrel::zkpref {
 namespace {
 
 const QString root_name = QStringLiteral("ApplicationSettings");
+const QString dt_field = QStringLiteral("dt");
+const QString value_field = QStringLiteral("value");
+const QString comment_field = QStringLiteral("comment");
+
+// The type names the store writes, shared instead of copied for every key.
+QString type_name(QStringView text) {
+  static const QString names[] = {QStringLiteral("int"), QStringLiteral("QString"), QStringLiteral("double"),
+                                  QStringLiteral("bool")};
+  for (const QString &name : names)
+    if (text == name) return name;
+  return text.toString();
+}
 
 bool is_blank(QStringView text) { return text.trimmed().isEmpty(); }
 
@@ -21,16 +33,20 @@ bool is_blank(QStringView text) { return text.trimmed().isEmpty(); }
 // empty or blank from a group's indentation.
 struct OpenElement {
   QString name;             // with ":os=" and the platform, when it has one
+  qsizetype name_length = 0;  // of the element's own name, before any ":os="
+  qsizetype path_length = 0;  // of the key path before this element
   bool typed = false;       // carries a "dt" attribute
   bool has_children = false;
   bool has_text = false;    // non-blank text stood directly inside
   QString blank_text;       // the blank text that stood directly inside
 };
 
-QString key_of(const std::vector<OpenElement> &stack) {
-  QStringList names;
-  for (const OpenElement &element : stack) names.push_back(element.name);
-  return names.join(QLatin1Char('/'));
+// Files list their keys in order, so most entries go at the map's end. The
+// key is a copy of its own, so the path keeps its buffer for the next key.
+void insert_entry(QSettings::SettingsMap &map, const QString &path, const QVariantMap &record) {
+  const QString key(path.constData(), path.size());
+  if (map.isEmpty() || (--map.cend()).key() < key) map.insert(map.cend(), key, record);
+  else map.insert(key, record);
 }
 
 }  // namespace
@@ -40,6 +56,7 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
   xml.setNamespaceProcessing(true);
 
   std::vector<OpenElement> stack;
+  QString path;  // the names on the stack joined by "/"
   QString pending_comment;
   QVariantMap record;
 
@@ -53,37 +70,46 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
         record.clear();
         if (!stack.empty()) stack.back().has_children = true;
         OpenElement element;
+        if (xml.name() == root_name) break;
         element.name = xml.name().toString();
-        if (element.name == root_name) break;
+        element.name_length = element.name.size();
         const QXmlStreamAttributes attributes = xml.attributes();
         for (const QXmlStreamAttribute &attribute : attributes) {
           if (attribute.name() == u"os") {
             element.name += QStringLiteral(":os=") + attribute.value().toString();
           } else {
-            if (attribute.name() == u"dt") element.typed = true;
-            record.insert(attribute.name().toString(), attribute.value().toString());
+            if (attribute.name() == u"dt") {
+              element.typed = true;
+              record.insert(dt_field, type_name(attribute.value()));
+            } else {
+              record.insert(attribute.name().toString(), attribute.value().toString());
+            }
           }
         }
         if (!pending_comment.isEmpty()) {
-          record.insert(QStringLiteral("comment"), pending_comment);
+          record.insert(comment_field, pending_comment);
           pending_comment.clear();
         }
-        stack.push_back(element);
+        element.path_length = path.size();
+        if (!stack.empty()) path += QLatin1Char('/');
+        path += element.name;
+        stack.push_back(std::move(element));
         break;
       }
 
       case QXmlStreamReader::EndElement: {
-        const QString name = xml.name().toString();
+        const QStringView name = xml.name();
         if (name == root_name || stack.empty()) break;
         const OpenElement &top = stack.back();
         // A typed element holding nothing but blanks is a key whose text
         // value is empty or blank, kept as it stands.
         if (top.typed && !top.has_children && !top.has_text) {
-          record.insert(QStringLiteral("value"), top.blank_text);
-          map.insert(key_of(stack), record);
+          record.insert(value_field, top.blank_text);
+          insert_entry(map, path, record);
         }
-        if (top.name.section(QLatin1Char(':'), 0, 0) != name)
-          qWarning() << "! Error, this endElement was" << name << ", not" << top.name;
+        if (QStringView(top.name).left(top.name_length) != name)
+          qWarning() << "! Error, this endElement was" << name.toString() << ", not" << top.name;
+        path.truncate(top.path_length);
         stack.pop_back();
         break;
       }
@@ -92,13 +118,15 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
         // Text directly inside the root names no key.
         if (stack.empty()) break;
         const QStringView text = xml.text();
+        OpenElement &top = stack.back();
         if (is_blank(text)) {
-          stack.back().blank_text += text;
+          // Only a leaf's blanks can be a value; a group's are indentation.
+          if (!top.has_children && top.typed) top.blank_text += text;
           break;
         }
-        stack.back().has_text = true;
-        record.insert(QStringLiteral("value"), text.toString());
-        map.insert(key_of(stack), record);
+        top.has_text = true;
+        record.insert(value_field, text.toString());
+        insert_entry(map, path, record);
         break;
       }
 
