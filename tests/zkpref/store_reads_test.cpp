@@ -169,3 +169,27 @@ TEST_F(StoreReads, WithoutSharedFilesOnlyTheUserAnswers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(StoreReads, NonAsciiAndLongKeysReadBack) {
+  files({}, {}, {});
+  ZKPREF store(ZKPREF_TRALVENIC);
+  const std::string umlaut = "gr\xc3\xb6\xc3\x9f" "e/h\xc3\xb6he";
+  const std::string long_key = "g/" + std::string(300, 'k');
+  ASSERT_EQ(store.set(umlaut, QVariant(3), ""), ZKPREF_SUCCESS);
+  ASSERT_EQ(store.set(long_key, QVariant(4), ""), ZKPREF_SUCCESS);
+  store.beginOsAttribute(ZKPREF_PLATFORM_NONE);
+  ASSERT_EQ(store.set(umlaut, QVariant(5), ""), ZKPREF_SUCCESS);
+  store.endOsAttribute();
+  ASSERT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
+  ZKPREF again(ZKPREF_TRALVENIC);
+  ZKpref_Err err;
+  EXPECT_EQ(again.get<int>(umlaut.c_str(), &err), 5);
+  EXPECT_EQ(again.get<int>(long_key.c_str(), &err), 4);
+  EXPECT_EQ(err, ZKPREF_SUCCESS);
+  EXPECT_EQ(again.removeKey(umlaut, ZKPREF_TYPE_INT), 1);  // the variant first
+  EXPECT_EQ(again.get<int>(umlaut.c_str(), &err), 3);
+}
+
+}  // namespace

@@ -27,8 +27,7 @@ T Preferences::get(const std::string &key) const {
     if constexpr (std::is_same_v<T, std::string>) {
       err = store.getString(key, value);
     } else {
-      const std::string copy = key;
-      value = store.get<T>(copy.c_str(), &err);
+      value = store.get<T>(key.c_str(), &err);
     }
     if (err == ZKPREF_KEY_NOT_FOUND) no_key(key);
     return err == ZKPREF_SUCCESS ? value : T();

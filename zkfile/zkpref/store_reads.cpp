@@ -24,7 +24,7 @@ T ZKPREF::get(const char *key, ZKpref_Err *err) const {
   if (!key || !settings) {
     code = ZKPREF_KEY_NOT_FOUND;
   } else {
-    const Answer answer = lookup(*settings, QString::fromUtf8(key));
+    const Answer answer = lookup(*settings, key);
     if (!answer.found())
       code = ZKPREF_KEY_NOT_FOUND;
     else if (!read_record(answer.entry, result))
@@ -41,8 +41,7 @@ T ZKPREF::get_or_use_value(const char *key, T value, ZKpref_Err *err) const {
   if (!key || !settings) {
     code = ZKPREF_KEY_NOT_FOUND;
   } else {
-    const QString text = QString::fromUtf8(key);
-    const Answer mine = lookup_user(*settings, text);
+    const Answer mine = lookup_user(*settings, key);
     if (mine.found()) {
       T stored{};
       if (read_record(mine.entry, stored))
@@ -52,7 +51,7 @@ T ZKPREF::get_or_use_value(const char *key, T value, ZKpref_Err *err) const {
     } else {
       // The shared layers only tell the caller that its value hid one of
       // theirs; their value is not delivered.
-      const Answer shared = lookup_shared(*settings, text);
+      const Answer shared = lookup_shared(*settings, key);
       T ignored{};
       if (!shared.found())
         code = ZKPREF_KEY_NOT_FOUND;
@@ -164,5 +163,5 @@ ZKPREF_TYPE ZKPREF::getType(const std::string &key) const {
 
 ZKPrefSource ZKPREF::getKeySource(const char *key) const {
   if (!key || !settings) return ZKPREF_SOURCE_NOT_FOUND;
-  return lookup(*settings, QString::fromUtf8(key)).source;
+  return lookup(*settings, key).source;
 }

@@ -2,7 +2,9 @@
 // wide layer, and the conversion of a key record to the type a read asks.
 #include "zkpref/internal/record_lookup.hpp"
 
+#include <cstring>
 #include <limits>
+#include <string>
 
 #include <QtCore/QMap>
 
@@ -10,7 +12,7 @@
 
 namespace hestrel::zkpref {
 
-bool entry_of(const QSettings &layer, const QString &key, QVariant &entry) {
+bool entry_of(const QSettings &layer, QAnyStringView key, QVariant &entry) {
   // Every entry of a preference file is a record; an entry without any
   // value at all counts as absent, which spares a second search per miss.
   entry = layer.value(key);
@@ -24,28 +26,72 @@ QString shared_key(const QSettings &user, const QString &key) {
 
 namespace {
 
-bool answer_from(const QSettings &layer, const QString &key, ZKPrefSource source, Answer &answer) {
+bool answer_from(const QSettings &layer, QAnyStringView key, ZKPrefSource source, Answer &answer) {
   if (!entry_of(layer, key, answer.entry)) return false;
   answer.source = source;
   return true;
 }
 
-}  // namespace
-
-Answer lookup_user(const QSettings &user, const QString &key) {
-  Answer answer;
-  if (answer_from(user, key + running_platform_suffix(), ZKPREF_SOURCE_USER, answer)) return answer;
-  if (answer_from(user, key, ZKPREF_SOURCE_USER, answer)) return answer;
-  return Answer();
+std::string_view running_suffix_utf8() {
+  static const std::string suffix = std::string(":os=") + platforms[running_platform];
+  return suffix;
 }
 
-Answer lookup_shared(const QSettings &user, const QString &key) {
+// Hands the settings machinery the key and its platform variant as they
+// come, which it normalises anyway: reads of the user's file build no text
+// of their own unless the key is long. ASCII keys go as Latin-1, which the
+// machinery widens more cheaply than it decodes UTF-8.
+class VariantKey {
+ public:
+  explicit VariantKey(std::string_view key) : plain_size_(key.size()) {
+    const std::string_view suffix = running_suffix_utf8();
+    const std::size_t size = key.size() + suffix.size();
+    char *out = size <= sizeof small_ ? small_ : (large_.resize(size), large_.data());
+    // Keys are short: a plain loop beats the library's copy set-up here.
+    unsigned char high = 0;
+    std::size_t i = 0;
+    for (const char c : key) {
+      high |= static_cast<unsigned char>(c);
+      out[i++] = c;
+    }
+    for (const char c : suffix) out[i++] = c;
+    data_ = out;
+    ascii_ = high < 0x80;
+  }
+  QAnyStringView variant() const { return view(plain_size_ + running_suffix_utf8().size()); }
+  QAnyStringView plain() const { return view(plain_size_); }
+
+ private:
+  QAnyStringView view(std::size_t size) const {
+    const auto n = static_cast<qsizetype>(size);
+    if (ascii_) return QLatin1StringView(data_, n);
+    return QUtf8StringView(data_, n);
+  }
+  char small_[192];
+  std::string large_;
+  std::size_t plain_size_;
+  const char *data_ = nullptr;
+  bool ascii_ = true;
+};
+
+}  // namespace
+
+Answer lookup_user(const QSettings &user, std::string_view key) {
+  Answer answer;
+  const VariantKey forms(key);
+  if (!answer_from(user, forms.variant(), ZKPREF_SOURCE_USER, answer))
+    answer_from(user, forms.plain(), ZKPREF_SOURCE_USER, answer);
+  return answer;
+}
+
+Answer lookup_shared(const QSettings &user, std::string_view key) {
   Answer answer;
   SharedLayers &layers = shared_layers();
   const QSettings *machine = layers.first_level_settings.get();
   const QSettings *site = layers.second_level_settings.get();
   if (!machine && !site) return answer;
-  const QString plain = shared_key(user, key);
+  const QString plain =
+      shared_key(user, QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())));
   const QString variant = plain + running_platform_suffix();
   if (machine && (answer_from(*machine, variant, ZKPREF_SOURCE_MACHINE, answer) ||
                   answer_from(*machine, plain, ZKPREF_SOURCE_MACHINE, answer)))
@@ -56,9 +102,10 @@ Answer lookup_shared(const QSettings &user, const QString &key) {
   return Answer();
 }
 
-Answer lookup(const QSettings &user, const QString &key) {
+Answer lookup(const QSettings &user, std::string_view key) {
   Answer answer = lookup_user(user, key);
-  return answer.found() ? answer : lookup_shared(user, key);
+  if (answer.found()) return answer;
+  return lookup_shared(user, key);
 }
 
 template <>
@@ -101,7 +148,7 @@ bool convert_value<int>(const QVariant &value, int &out) {
   int result = 0;
   switch (value.metaType().id()) {
     case QMetaType::QString:
-      result = value.toString().toInt(&ok);
+      result = static_cast<const QString *>(value.constData())->toInt(&ok);
       break;
     case QMetaType::LongLong: {
       const qlonglong wide = value.toLongLong();
@@ -122,31 +169,35 @@ bool convert_value<int>(const QVariant &value, int &out) {
   return ok;
 }
 
-// The record's field, or null when the entry is no record or lacks it;
-// looked at in place, since every read passes here.
-const QVariant *field(const QVariant &entry, const QString &name) {
-  if (entry.metaType() != QMetaType::fromType<QVariantMap>()) return nullptr;
+// The record's "dt" and "value" fields, looked at in place (every read
+// passes here); null for a field that is missing or an entry that is no
+// record. Records hold two or three fields, so one walk beats two searches.
+void record_fields(const QVariant &entry, const QVariant *&dt, const QVariant *&value) {
+  dt = value = nullptr;
+  if (entry.metaType() != QMetaType::fromType<QVariantMap>()) return;
   const QVariantMap &record = *static_cast<const QVariantMap *>(entry.constData());
-  const auto it = record.constFind(name);
-  return it == record.constEnd() ? nullptr : &*it;
+  for (auto it = record.cbegin(); it != record.cend(); ++it) {
+    const QString &name = it.key();
+    if (name == u"dt")
+      dt = &it.value();
+    else if (name == u"value")
+      value = &it.value();
+  }
 }
 
-bool has_type_name(const QVariant &entry, const char *name) {
-  static const QString dt = QStringLiteral("dt");
-  const QVariant *type = field(entry, dt);
-  if (!type) return false;
-  if (type->metaType() == QMetaType::fromType<QString>())
-    return *static_cast<const QString *>(type->constData()) == QLatin1String(name);
-  return type->toString() == QLatin1String(name);
+bool is_type_name(const QVariant &dt, const char *name) {
+  if (dt.metaType() == QMetaType::fromType<QString>())
+    return *static_cast<const QString *>(dt.constData()) == QLatin1String(name);
+  return dt.toString() == QLatin1String(name);
 }
 
 }  // namespace
 
 template <typename T>
 bool read_record(const QVariant &entry, T &out) {
-  static const QString value_name = QStringLiteral("value");
-  if (!has_type_name(entry, type_name<T>())) return false;
-  const QVariant *value = field(entry, value_name);
+  const QVariant *dt = nullptr, *value = nullptr;
+  record_fields(entry, dt, value);
+  if (!dt || !is_type_name(*dt, type_name<T>())) return false;
   return value && convert_value<T>(*value, out);
 }
 

@@ -3,6 +3,9 @@
 #ifndef HESTREL_ZKPREF_INTERNAL_RECORD_LOOKUP_HPP
 #define HESTREL_ZKPREF_INTERNAL_RECORD_LOOKUP_HPP
 
+#include <string_view>
+
+#include <QtCore/QAnyStringView>
 #include <QtCore/QSettings>
 #include <QtCore/QString>
 #include <QtCore/QVariant>
@@ -20,17 +23,18 @@ struct Answer {
 };
 
 // The entry of layer under key, when the layer holds it at all.
-bool entry_of(const QSettings &layer, const QString &key, QVariant &entry);
+bool entry_of(const QSettings &layer, QAnyStringView key, QVariant &entry);
 
 // The shared layers see the user's current group only through the key:
 // group + "/" + key, or key alone outside any group.
 QString shared_key(const QSettings &user, const QString &key);
 
-// Steps of the lookup order: the user layer's platform variant and plain
-// key; then each present shared layer's platform variant and plain key.
-Answer lookup_user(const QSettings &user, const QString &key);
-Answer lookup_shared(const QSettings &user, const QString &key);
-Answer lookup(const QSettings &user, const QString &key);
+// Steps of the lookup order for a UTF-8 key: the user layer's platform
+// variant and plain key; then each present shared layer's platform variant
+// and plain key.
+Answer lookup_user(const QSettings &user, std::string_view key);
+Answer lookup_shared(const QSettings &user, std::string_view key);
+Answer lookup(const QSettings &user, std::string_view key);
 
 // The name Qt gives T's variant type, as the record's "dt" holds it.
 template <typename T>
