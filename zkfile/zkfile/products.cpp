@@ -105,11 +105,11 @@ extern "C" int zkcommon_check_installation(const char *product, int *flag) {
 }
 
 extern "C" int zkfile_get_product_version(const char *product, int *version) {
-  if (product == nullptr) return -1;
+  if (product == nullptr || version == nullptr) return -1;
   const auto &table = get_version_numbers();
   auto row = table.find(product);
   if (row == table.end()) return -1;
-  if (version != nullptr) *version = row->second;
+  *version = row->second;
   return 0;
 }
 
