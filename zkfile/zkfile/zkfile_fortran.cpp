@@ -16,11 +16,9 @@
 
 namespace {
 
-std::size_t hidden_length(int length) { return length > 0 ? static_cast<std::size_t>(length) : 0; }
-
 // At most length characters, up to a NUL among them, trailing blanks gone.
-std::string input_text(const char *text, int length) {
-  std::size_t n = hidden_length(length);
+std::string input_text(const char *text, std::size_t length) {
+  std::size_t n = length;
   if (text == nullptr) return std::string();
   const void *nul = std::memchr(text, '\0', n);
   if (nul != nullptr) n = static_cast<std::size_t>(static_cast<const char *>(nul) - text);
@@ -30,8 +28,8 @@ std::string input_text(const char *text, int length) {
 
 // Stores text blank-padded into the argument, never past its length; a text
 // that does not fit is cut, with ierr -1 and the FATAL message.
-void store_output(const char *twin, const char *text, char *out, int length, int *ierr) {
-  std::size_t room = hidden_length(length);
+void store_output(const char *twin, const char *text, char *out, std::size_t length, int *ierr) {
+  std::size_t room = length;
   std::size_t n = std::strlen(text);
   if (n <= room) {
     std::memcpy(out, text, n);
@@ -40,8 +38,8 @@ void store_output(const char *twin, const char *text, char *out, int length, int
   }
   std::memcpy(out, text, room);
   *ierr = -1;
-  zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: fpath not long enough; need %d chars, have %d", twin,
-              static_cast<int>(n), length);
+  zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: fpath not long enough; need %zu chars, have %zu", twin, n,
+              length);
 }
 
 }  // namespace
@@ -56,7 +54,7 @@ extern "C" void zkfilef_path_clear_(int *ierr) {
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_clear() fails\n", "zkfilef_path_clear_");
 }
 
-extern "C" void zkfilef_path_set_(const char *cpath, int *ierr, int cpath_len) {
+extern "C" void zkfilef_path_set_(const char *cpath, int *ierr, std::size_t cpath_len) {
   std::string path = input_text(cpath, cpath_len);
   *ierr = zkfile_path_set(path.c_str());
   if (*ierr != 0)
@@ -64,7 +62,7 @@ extern "C" void zkfilef_path_set_(const char *cpath, int *ierr, int cpath_len) {
                 path.c_str());
 }
 
-extern "C" void zkfilef_path_add_(const char *cpath, int *ierr, int cpath_len) {
+extern "C" void zkfilef_path_add_(const char *cpath, int *ierr, std::size_t cpath_len) {
   std::string path = input_text(cpath, cpath_len);
   *ierr = zkfile_path_add(path.c_str());
   if (*ierr != 0)
@@ -72,7 +70,7 @@ extern "C" void zkfilef_path_add_(const char *cpath, int *ierr, int cpath_len) {
                 path.c_str());
 }
 
-extern "C" void zkfilef_path_get_(char *fpath, int *ierr, int fpath_len) {
+extern "C" void zkfilef_path_get_(char *fpath, int *ierr, std::size_t fpath_len) {
   char *joined = nullptr;
   *ierr = zkfile_path_get(&joined);
   if (*ierr == 0 && joined != nullptr) {
@@ -96,10 +94,10 @@ extern "C" void zkfilef_path_add_home_(int *ierr) {
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_add_home) fails\n", "zkfilef_path_add_home_");
 }
 
-extern "C" void zkfilef_path_localize_(char *cpath, int *ierr, int cpath_len) {
+extern "C" void zkfilef_path_localize_(char *cpath, int *ierr, std::size_t cpath_len) {
   static const char twin[] = "zkfilef_path_localize_";
   if (cpath_len > PATH_MAX)
-    zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: cpath not long enough; need %d chars, have %d", twin,
+    zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: cpath not long enough; need %zu chars, have %d", twin,
                 cpath_len, PATH_MAX);
   std::string path = input_text(cpath, cpath_len);
   // The conversion works in a buffer of the path limit: a longer text is
@@ -120,8 +118,8 @@ extern "C" void zkfilef_path_localize_(char *cpath, int *ierr, int cpath_len) {
   }
 }
 
-extern "C" void zkfilef_find_(const char *cname, const int *itype, char *fpath, int *ierr, int cname_len,
-                              int fpath_len) {
+extern "C" void zkfilef_find_(const char *cname, const int *itype, char *fpath, int *ierr, std::size_t cname_len,
+                              std::size_t fpath_len) {
   std::string name = input_text(cname, cname_len);
   char *found = nullptr;
   *ierr = zkfile_find(name.c_str(), *itype, &found);
@@ -135,8 +133,8 @@ extern "C" void zkfilef_find_(const char *cname, const int *itype, char *fpath, 
   std::free(found);
 }
 
-extern "C" void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, int cname_len,
-                                    int fpath_len) {
+extern "C" void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, std::size_t cname_len,
+                                    std::size_t fpath_len) {
   std::string name = input_text(cname, cname_len);
   char *expanded = nullptr;
   *ierr = zkfile_dir_expand(name.c_str(), &expanded);
@@ -150,7 +148,7 @@ extern "C" void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, i
   std::free(expanded);
 }
 
-extern "C" void zkfilef_exists_(const char *cname, const int *itype, int *ierr, int cname_len) {
+extern "C" void zkfilef_exists_(const char *cname, const int *itype, int *ierr, std::size_t cname_len) {
   std::string name = input_text(cname, cname_len);
   *ierr = zkfile_exists(name.c_str(), *itype);
   if (*ierr != 0)
@@ -158,7 +156,7 @@ extern "C" void zkfilef_exists_(const char *cname, const int *itype, int *ierr, 
                 name.c_str());
 }
 
-extern "C" void zkfilef_path_is_absolute_(const char *cname, int *ierr, int cname_len) {
+extern "C" void zkfilef_path_is_absolute_(const char *cname, int *ierr, std::size_t cname_len) {
   std::string name = input_text(cname, cname_len);
   *ierr = zkfile_path_is_absolute(name.c_str());
   if (*ierr != 0)
@@ -166,14 +164,14 @@ extern "C" void zkfilef_path_is_absolute_(const char *cname, int *ierr, int cnam
                 "zkfilef_path_is_absolute_", name.c_str());
 }
 
-extern "C" void zkfilef_dos_to_unix_register_(const char *name, int *ierr, int name_len) {
+extern "C" void zkfilef_dos_to_unix_register_(const char *name, int *ierr, std::size_t name_len) {
   std::string text = input_text(name, name_len);
   *ierr = zkfile_dos_to_unix_register(text.c_str());
 }
 
 extern "C" void zkfilef_dos_to_unix_convert_(int *ierr) { *ierr = zkfile_dos_to_unix_convert(); }
 
-extern "C" void zkfilef_dos_to_unix_(const char *name, int *ierr, int name_len) {
+extern "C" void zkfilef_dos_to_unix_(const char *name, int *ierr, std::size_t name_len) {
   std::string text = input_text(name, name_len);
   *ierr = zkfile_dos_to_unix(text.c_str());
 }
