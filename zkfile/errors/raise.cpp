@@ -47,15 +47,14 @@ namespace pelmoravine::vardel {
 std::int64_t RedirectZkerrToPythonStderr::m_count = 0;
 }
 
-extern "C" {
+namespace hestrel::errors {
+namespace {
 
-int zkerr_vthrow(int handle, unsigned int level, const char *format, va_list args) {
-  using namespace hestrel::errors;
-  handler_tag *h = lookup(handle);
-  if (!h) return 0;
-  if (level <= 6 && level > h->maxlevel) h->maxlevel = level;
-  if (level < h->level) return 1;
-
+// A raise that passed the threshold: format behind the prefix and the
+// level's name, then send it along the handler's routes. Out of line, so
+// that a dropped raise never pays for the message buffer.
+__attribute__((noinline)) int emit(handler_tag *h, int handle, unsigned int level, const char *format,
+                                   va_list args) {
   char message[message_buffer_size];
   int header = std::snprintf(message, sizeof message, "%s%s ", h->prefix ? h->prefix : "", level_name(level));
   std::size_t used = header < 0 ? 0 : static_cast<std::size_t>(header);
@@ -81,10 +80,49 @@ int zkerr_vthrow(int handle, unsigned int level, const char *format, va_list arg
   return 1;
 }
 
+// The rest of a raise that the inline part did not finish: the lookup that
+// makes a fixed handler, counting and filtering, then the message.
+__attribute__((noinline)) int raise_rest(int handle, unsigned int level, const char *format, va_list args,
+                                         bool counted) {
+  handler_tag *h = lookup(handle);
+  if (!h) return 0;
+  if (!counted) {
+    if (level <= 6 && level > h->maxlevel) h->maxlevel = level;
+    if (level < h->level) return 1;
+  }
+  return emit(h, handle, level, format, args);
+}
+
+// What a raise decides before any formatting, for a handler that exists
+// already: the highest level and the threshold. True when the raise is
+// dropped (its result is then 1); counted tells whether the level is counted.
+inline bool dropped(int handle, unsigned int level, bool &counted) {
+  handler_tag *h = find(handle);
+  counted = h != nullptr;
+  if (!counted) return false;
+  if (level <= 6 && level > h->maxlevel) h->maxlevel = level;
+  return level < h->level;
+}
+
+}  // namespace
+}  // namespace hestrel::errors
+
+extern "C" {
+
+int zkerr_vthrow(int handle, unsigned int level, const char *format, va_list args) {
+  bool counted;
+  if (hestrel::errors::dropped(handle, level, counted)) return 1;
+  return hestrel::errors::raise_rest(handle, level, format, args, counted);
+}
+
+// Decides before anything is formatted, and keeps the message buffer and
+// the routes out of line, so a dropped raise costs a lookup and a compare.
 int zkerr_throw(int handle, unsigned int level, const char *format, ...) {
+  bool counted;
+  if (hestrel::errors::dropped(handle, level, counted)) return 1;
   va_list args;
   va_start(args, format);
-  int result = zkerr_vthrow(handle, level, format, args);
+  int result = hestrel::errors::raise_rest(handle, level, format, args, counted);
   va_end(args);
   return result;
 }
