@@ -15,6 +15,7 @@
 #include "internal/report.hpp"
 #include "zkerr.h"
 #include "zkfile_search.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -92,12 +93,14 @@ bool convert_stream(FILE *in, FILE *out) {
 
 }  // namespace
 
-extern "C" int zkfile_is_dosfile(const char *path) {
+extern "C" int zkfile_is_dosfile(const char *path) try {
   if (path == nullptr) return -1;
   return is_dos_file(path) ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkfile_dos_to_unix(const char *path) {
+extern "C" int zkfile_dos_to_unix(const char *path) try {
   if (path == nullptr) return 0;
   if (zkfile_exists(path, 0) != 0) return 0;
   if (!is_dos_file(path)) return 0;
@@ -150,6 +153,8 @@ extern "C" int zkfile_dos_to_unix(const char *path) {
   }
   std::free(copy_name);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
 extern "C" int zkfile_dos_to_unix_register(const char *) { return 0; }
