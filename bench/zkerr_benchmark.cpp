@@ -1,6 +1,7 @@
 // Cost of a raise: one dropped below the threshold beside the floor of what
-// it must do (lookup, highest level, threshold), beside a plain fprintf to
-// /dev/null, and one that formats and prints to /dev/null.
+// it must do (lookup, highest level, threshold; the goal is at most 1.4
+// times the floor), a plain fprintf to /dev/null, and one that formats and
+// prints to /dev/null.
 #include <atomic>
 #include <cstdio>
 #include <memory>
