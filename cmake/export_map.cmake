@@ -5,6 +5,8 @@
 function(hestrel_write_export_map lists_dir output)
   file(GLOB lists CONFIGURE_DEPENDS ${lists_dir}/*.txt)
   list(SORT lists)
+  # An edited list configures anew, as an added one does through the glob.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${lists})
   set(c_names "")
   set(cxx_names "")
   foreach(f IN LISTS lists)

@@ -35,8 +35,9 @@ function(symbol_names text out_var)
       set(type "${CMAKE_MATCH_1}")
       set(name "${CMAKE_MATCH_2}")
       string(REGEX REPLACE "@@?[A-Za-z0-9_.]*$" "" name "${name}")
-      # The version node itself.
-      if(type STREQUAL "A")
+      # The version node itself, and what the linker defines in every
+      # shared object.
+      if(type STREQUAL "A" OR name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
         continue()
       endif()
       list(APPEND names "${name}")
