@@ -69,10 +69,13 @@ TEST_F(ZkerrFortranCaller, RecordsOfAGfortranProgram) {
       "dropped 1",
       "prefix 1",
       "AB FATAL " + padded("with prefix"),
-      "prefix19 1 nul20 0",
+      "prefix19 1 nul20 88",
       "ABCDEFGHIJKLMNOPQRSWARNING " + padded("with prefix"),
       "blank prefix 1",
       "WARNING " + padded("with prefix"),
+      "CO WARNING a short constant",
+      "constants 1",
+      "a prefix constant lWARNING long 100% " + std::string(79 - 11, 'c'),
       "maxlevel 5 1",
       "level 2 1",
       "bad handle -7 0",
@@ -97,6 +100,11 @@ struct Guarded {
     std::memcpy(bytes + 20, text.data(), text.size());
   }
   char *variable() { return bytes + 20; }
+  // Still the text it was made with, blank-padded, and nothing around it.
+  bool untouched(const std::string &text, std::size_t length) const {
+    Guarded fresh(text, length);
+    return std::memcmp(bytes, fresh.bytes, sizeof bytes) == 0;
+  }
   bool untouched_outside(std::size_t length) const {
     for (std::size_t i = 0; i < sizeof bytes; ++i)
       if ((i < 20 || i >= 20 + length) && bytes[i] != '#') return false;
@@ -123,17 +131,16 @@ TEST_F(ZkerrFortranTwins, PrefixTrimming) {
     zkerr_new(&h);
     zkerr_file(h, out.get());
     Guarded g(c.variable, 20);
-    zkerrf_prefix_(&h, g.variable(), &ierr);
+    zkerrf_prefix_(&h, g.variable(), &ierr, 20);
     EXPECT_EQ(ierr, 1);
-    EXPECT_TRUE(g.untouched_outside(20));
-    EXPECT_EQ(g.variable()[19], '\0');
+    EXPECT_TRUE(g.untouched(c.variable, 20));
     zkerr_throw(h, 4, "m");
     EXPECT_EQ(out.text(), c.printed_prefix + "WARNING m");
     zkerr_delete(h);
   }
   int unknown = 9, ierr = -1;
   Guarded g("X", 20);
-  zkerrf_prefix_(&unknown, g.variable(), &ierr);
+  zkerrf_prefix_(&unknown, g.variable(), &ierr, 20);
   EXPECT_EQ(ierr, 0);
 }
 
@@ -143,11 +150,18 @@ TEST_F(ZkerrFortranTwins, ThrowReadsAndWritesOnlyTheVariable) {
   zkerr_new(&h);
   zkerr_file(h, out.get());
   Guarded g(std::string(80, 'm'), 80);
-  zkerrf_throw_(&h, &level, g.variable(), &ierr);
+  zkerrf_throw_(&h, &level, g.variable(), &ierr, 80);
   EXPECT_EQ(ierr, 1);
-  EXPECT_TRUE(g.untouched_outside(80));
+  EXPECT_TRUE(g.untouched(std::string(80, 'm'), 80));
   EXPECT_EQ(out.text(), "WARNING " + std::string(79, 'm') + "\n");
   EXPECT_EQ(hestrel::errors::thrown_from_fortran, 0);
+  // A hidden length below the fixed one ends the text; nothing past it is read.
+  const char shorter[] = {'s', 'h', 'o', 'r', 't'};
+  zkerrf_prefix_(&h, "P:ignored", &ierr, 2);
+  zkerrf_throw_(&h, &level, shorter, &ierr, sizeof shorter);
+  EXPECT_EQ(ierr, 1);
+  EXPECT_EQ(out.text(), "WARNING " + std::string(79, 'm') + "\nP:WARNING short\n");
+  zkerr_delete(h);
 }
 
 TEST_F(ZkerrFortranTwins, ReturnCodeFillsTwentyCharacters) {
@@ -160,7 +174,7 @@ TEST_F(ZkerrFortranTwins, ReturnCodeFillsTwentyCharacters) {
     Guarded g("", 20);
     std::memset(g.variable(), 'z', 20);
     int level = c.level;
-    zkerrf_return_code_(&level, g.variable());
+    zkerrf_return_code_(&level, g.variable(), 20);
     EXPECT_EQ(std::string(g.variable(), 20), c.text);
     EXPECT_TRUE(g.untouched_outside(20));
   }

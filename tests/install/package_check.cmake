@@ -27,8 +27,8 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build}
 run(${CMAKE_COMMAND} --build ${build} -j 4)
 
 # Builds in different folders give the same bytes.
-file(GLOB main_object ${MAIN_BUILD}/zkfile/CMakeFiles/*/zkfile/user_dirs.cpp.o)
-file(GLOB object ${build}/zkfile/CMakeFiles/*/zkfile/user_dirs.cpp.o)
+file(GLOB main_object ${MAIN_BUILD}/zkfile/CMakeFiles/hestrel_objects.dir/zkfile/user_dirs.cpp.o)
+file(GLOB object ${build}/zkfile/CMakeFiles/hestrel_objects.dir/zkfile/user_dirs.cpp.o)
 if(NOT main_object OR NOT object)
   message(FATAL_ERROR "user_dirs.cpp.o not found in ${MAIN_BUILD} or ${build}")
 endif()

@@ -150,17 +150,4 @@ TEST_F(GlobTest, ExpressionLongerThanItsBufferIsRefused) {
   zktoken_delete(h);
 }
 
-TEST_F(GlobTest, PatternArrayThatCannotBeAllocated) {
-  int h = compiled({"a*"});
-  hestrel::text::tokens::allocation_countdown = 0;  // the next allocation fails
-  EXPECT_EQ(zktoken_regex_compile(h), -1);
-  EXPECT_EQ(g_messages, "FATAL zktoken_regex_compile(): can't allocate pattern array \n");
-  g_messages.clear();
-  EXPECT_EQ(zktoken_regex_index(h, "a"), -1);  // no patterns left in force
-  EXPECT_NE(g_messages.find("not enough regular expressions"), std::string::npos);
-  EXPECT_EQ(zktoken_regex_compile(h), 0);
-  EXPECT_EQ(zktoken_regex_index(h, "a"), 0);
-  zktoken_delete(h);
-}
-
 }  // namespace

@@ -287,47 +287,4 @@ TEST_F(TokenList, BadIndexReports) {
   zktoken_delete(h);
 }
 
-// The test hook fails the allocation a given number of calls ahead.
-TEST_F(TokenList, OutOfMemoryLeavesTheListUsable) {
-  int h = list_of({});
-  for (int i = 0; i < 20; ++i) zktoken_add(h, "t");
-  tk::allocation_countdown = 1;  // the copy succeeds, the array cannot grow
-  EXPECT_EQ(zktoken_add(h, "u"), -1);
-  EXPECT_EQ(messages(), "FATAL zktoken_add(): can't expand list \n");
-  EXPECT_EQ(zktoken_num(h), 20);
-  messages().clear();
-  tk::allocation_countdown = 0;  // the copy itself fails
-  EXPECT_EQ(zktoken_addn(h, "u", 4, 0, 0), -1);
-  EXPECT_EQ(messages(), "FATAL zktoken_add(): can't expand list \n");
-  EXPECT_EQ(zktoken_add(h, "u"), 0);
-  EXPECT_EQ(zktoken_num(h), 21);
-
-  messages().clear();
-  tk::allocation_countdown = 0;
-  EXPECT_EQ(zktoken_get_string(h), nullptr);
-  EXPECT_EQ(messages(), "FATAL zktoken_get_string(): can't allocate need_quotes array\n");
-  messages().clear();
-  tk::allocation_countdown = 1;
-  EXPECT_EQ(zktoken_get_string(h), nullptr);
-  EXPECT_EQ(messages(), "FATAL zktoken_get_string(): can't allocate string\n");
-
-  messages().clear();
-  tk::allocation_countdown = 0;
-  EXPECT_EQ(zktoken_replace(h, 0, "v"), -1);
-  EXPECT_STREQ(zktoken_get_token(h, 0), "t");
-  tk::allocation_countdown = 0;
-  zktoken_set_quoted_characters(h, "t");
-  EXPECT_EQ(messages(),
-            "FATAL zktoken_replace(): can't allocate token \n"
-            "FATAL zktoken_set_quoted_characters(): can't allocate the set \n");
-
-  // Copying goes on after a token that could not be added.
-  int c = list_of({});
-  tk::allocation_countdown = 1;  // the second token's copy fails
-  EXPECT_EQ(zktoken_copy(c, h), 0);
-  EXPECT_EQ(zktoken_num(c), 20);
-  zktoken_delete(c);
-  zktoken_delete(h);
-}
-
 }  // namespace

@@ -97,25 +97,4 @@ TEST_F(Tokenizer, NullHandlePointerMakesNoList) {
   EXPECT_EQ(zktoken_in_use(0), 0);
 }
 
-TEST_F(Tokenizer, TokenBufferOutOfMemoryKeepsTheTokensFound) {
-  // Allocations: the list's quoted set, the first token buffer, its copy,
-  // the token array; then the second token buffer fails.
-  hestrel::text::tokens::allocation_countdown = 4;
-  int handle = -1;
-  EXPECT_EQ(zktoken_new(&handle, "a b c", nullptr, nullptr, nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(tokens_of(handle), (Strings{"a"}));
-  EXPECT_EQ(messages(), "FATAL zktoken_new(): failed to allocate memory for the token.\n");
-  zktoken_delete(handle);
-}
-
-TEST_F(Tokenizer, ListWithoutItsQuotedSetQuotesOnlyEmptyTokens) {
-  hestrel::text::tokens::allocation_countdown = 0;
-  int handle = -1;
-  zktoken_new(&handle, "\"a b\" \"\"", nullptr, "\"\"", nullptr, nullptr, nullptr);
-  char *line = zktoken_get_string(handle);
-  EXPECT_STREQ(line, "a b \"\"");
-  free(line);
-  zktoken_delete(handle);
-}
-
 }  // namespace

@@ -124,29 +124,40 @@ TEST_F(DosToUnix, ConvertedFileKeepsItsPermissionBits) {
 
 TEST_F(DosToUnix, FailuresLeaveTheOriginalIntact) {
   hestrel_test::MessageCapture messages;
-  // A directory where the copy would go: the copy cannot be written.
+  // A directory where the copy would go cannot be removed: the file stays.
   std::string path = scratch_ / "data.dat";
   hestrel_test::write_file(path, "keep\r\n");
   ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0755), 0);
   EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), -1);
   EXPECT_EQ(hestrel_test::read_file(path), "keep\r\n");
-  EXPECT_THAT(messages.text(), HasSubstr("zkfile_dos_to_unix():Failed to open '" + path +
-                                         ".tmp' for writing.\n"));
-  // A link planted under the copy's name is not written through.
-  std::string victim = scratch_ / "victim", linked = scratch_ / "linked.dat";
-  hestrel_test::write_file(victim, "victim");
-  hestrel_test::write_file(linked, "y\r\n");
-  ASSERT_EQ(symlink(victim.c_str(), (linked + ".tmp").c_str()), 0);
-  EXPECT_EQ(zkfile_dos_to_unix(linked.c_str()), -1);
-  EXPECT_EQ(hestrel_test::read_file(victim), "victim");
-  EXPECT_EQ(hestrel_test::read_file(linked), "y\r\n");
-  // A stale copy from an earlier run is emptied and used, then gone.
-  std::string stale = scratch_ / "stale.dat";
-  hestrel_test::write_file(stale, "x\r\n");
-  hestrel_test::write_file(stale + ".tmp", "old copy, longer than the new one");
-  EXPECT_EQ(zkfile_dos_to_unix(stale.c_str()), 0);
-  EXPECT_EQ(hestrel_test::read_file(stale), "x\n");
-  EXPECT_FALSE(hestrel_test::exists(stale + ".tmp"));
+  EXPECT_THAT(messages.text(), HasSubstr("FATAL zkfile_dos_to_unix():Failed to remove the existing '" + path +
+                                         ".tmp'; the file is unchanged.\n"));
+}
+
+TEST_F(DosToUnix, EntriesPlantedAtTheCopysNameAreReplacedNotWrittenThrough) {
+  const char *kinds[] = {"hard link", "symbolic link", "stale copy"};
+  for (const char *kind : kinds) {
+    SCOPED_TRACE(kind);
+    std::string victim = scratch_ / "victim", path = scratch_ / "text.dat";
+    hestrel_test::write_file(victim, "victim's bytes, longer than the conversion");
+    hestrel_test::write_file(path, "y\r\n");
+    std::string copy = path + ".tmp";
+    int planted = 0;
+    if (kind == kinds[0]) planted = link(victim.c_str(), copy.c_str());
+    if (kind == kinds[1]) planted = symlink(victim.c_str(), copy.c_str());
+    if (kind == kinds[2]) hestrel_test::write_file(copy, "old copy");
+    ASSERT_EQ(planted, 0);
+    struct stat before;
+    ASSERT_EQ(stat(victim.c_str(), &before), 0);
+    EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), 0);
+    EXPECT_EQ(hestrel_test::read_file(path), "y\n");
+    EXPECT_EQ(hestrel_test::read_file(victim), "victim's bytes, longer than the conversion");
+    struct stat converted;
+    ASSERT_EQ(stat(path.c_str(), &converted), 0);
+    EXPECT_NE(converted.st_ino, before.st_ino);
+    EXPECT_FALSE(hestrel_test::exists(copy));
+    ASSERT_EQ(unlink(victim.c_str()), 0);
+  }
 }
 
 TEST_F(DosToUnix, RegistrationKeepsNothing) {

@@ -185,6 +185,7 @@ TEST(ProductVersion, LooksUpTheTableOnly) {
     EXPECT_EQ(zkfile_get_product_version(row.product, &version), row.status) << row.product;
     EXPECT_EQ(version, row.status == 0 ? row.version : -5) << row.product;
   }
+  EXPECT_EQ(zkfile_get_product_version("tolvane", nullptr), -1);
   int tolvane = 0;
   ASSERT_EQ(zkfile_get_product_version("tolvane", &tolvane), 0);
   EXPECT_EQ(pelmoravine::tolvane_version(), tolvane);

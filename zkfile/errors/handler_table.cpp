@@ -1,5 +1,7 @@
 // The process-wide table of error handlers and the functions that make,
 // delete and configure them.
+#include <pthread.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -11,42 +13,35 @@
 namespace hestrel::errors {
 namespace {
 
-handler_tag make_fixed_handler() {
-  handler_tag h;
-  h.in_use = true;
-  h.destination.stream = stderr;
-  h.output_mode = 1;
-  return h;
-}
-
-// Never destroyed: a message raised from another object's destructor at exit
-// still finds its handler.
-std::vector<std::unique_ptr<handler_tag>> &table() {
-  static auto *t = new std::vector<std::unique_ptr<handler_tag>>();
-  return *t;
-}
-
-handler_tag *default_handler() {
-  static handler_tag *h = new handler_tag(make_fixed_handler());
-  return h;
-}
-
-handler_tag *deprecation_handler() {
-  static handler_tag *h = new handler_tag(make_fixed_handler());
-  return h;
-}
+// Static storage for the two fixed handlers: making them needs no memory.
+handler_tag fixed_storage[2];
+pthread_mutex_t fixed_making = PTHREAD_MUTEX_INITIALIZER;
 
 }  // namespace
 
+std::atomic<handler_tag *> fixed_handlers[2];
+handler_table *handlers = nullptr;
+handler_tag *const *table_records = nullptr;
+std::size_t table_length = 0;
+
+// An owning pointer is the plain pointer, so the table's storage is read as
+// an array of record pointers.
+static_assert(sizeof(std::unique_ptr<handler_tag>) == sizeof(handler_tag *), "unique_ptr is one pointer");
 int thrown_from_fortran = 0;
 
-handler_tag *lookup(int handle) {
-  if (handle == -1) return default_handler();
-  if (handle == 0) return deprecation_handler();
-  auto &t = table();
-  if (handle < 1 || static_cast<std::size_t>(handle) > t.size()) return nullptr;
-  handler_tag *h = t[handle - 1].get();
-  return h->in_use ? h : nullptr;
+handler_tag *make_fixed_handler(int handle) {
+  std::atomic<handler_tag *> &slot = fixed_handlers[handle + 1];
+  pthread_mutex_lock(&fixed_making);
+  handler_tag *h = slot.load(std::memory_order_relaxed);
+  if (!h) {
+    h = &fixed_storage[handle + 1];
+    h->in_use = true;
+    h->destination.stream = stderr;
+    h->output_mode = 1;
+    slot.store(h, std::memory_order_release);
+  }
+  pthread_mutex_unlock(&fixed_making);
+  return h;
 }
 
 const char *level_name(unsigned int level) {
@@ -64,22 +59,28 @@ using hestrel::errors::no_handle;
 extern "C" {
 
 int zkerr_new(int *handle) {
+  using hestrel::errors::handlers;
   *handle = -1;
-  auto &t = hestrel::errors::table();
   std::size_t slot = 0;
-  while (slot < t.size() && t[slot]->in_use) ++slot;
-  if (slot == t.size()) {
-    try {
-      t.push_back(std::make_unique<handler_tag>());
-    } catch (...) {
-      // No memory for another record. -1 would name the default handler,
-      // so the caller gets a handle that names none, and every later call
-      // on it fails cleanly.
-      *handle = no_handle;
-      return 0;
+  try {
+    if (!handlers) handlers = new hestrel::errors::handler_table();
+    auto &t = *handlers;
+    while (slot < t.size() && t[slot]->in_use) ++slot;
+    if (slot == t.size()) {
+      auto record = std::make_unique<handler_tag>();
+      t.push_back(std::move(record));
+      hestrel::errors::table_records = reinterpret_cast<handler_tag *const *>(t.data());
+      hestrel::errors::table_length = t.size();
     }
+  } catch (...) {
+    // No memory for another record. -1 would name the default handler,
+    // so the caller gets a handle that names none, and every later call
+    // on it fails cleanly.
+    *handle = no_handle;
+    zkerr_throw(-1, 5, "zkerr_new(): out of memory for another error handler.\n");
+    return 0;
   }
-  handler_tag &h = *t[slot];
+  handler_tag &h = *(*handlers)[slot];
   h = handler_tag();
   h.in_use = true;
   *handle = static_cast<int>(slot + 1);

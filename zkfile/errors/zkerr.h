@@ -73,18 +73,20 @@ int zklog_deprecation_warning(const char *file, int line, const char *function,
 #endif
     ;
 
-/* Fortran-callable twins: every argument by reference, hidden string lengths
- * ignored; the prefix is character*20, the message character*80, the level
- * text character*20. A message's "%%" prints one '%'; a message with any other
- * '%' is printed as it stands. */
+/* Fortran-callable twins: every argument by reference, then the hidden
+ * length of each character argument by value. At most 19 characters of the
+ * prefix and 79 of the message are read, never more than the hidden length,
+ * and neither is written to, so constants may be passed; the level text fills
+ * 20 characters, never more than the hidden length. A message's "%%" prints
+ * one '%'; a message with any other '%' is printed as it stands. */
 void zkerrf_new_(int *handle, int *ierr);
 void zkerrf_delete_(int *handle);
-void zkerrf_prefix_(int *handle, char *prefix, int *ierr);
+void zkerrf_prefix_(int *handle, const char *prefix, int *ierr, size_t prefix_len);
 void zkerrf_level_(int *handle, int *level, int *ierr);
 void zkerrf_get_level_(int *handle, int *level, int *ierr);
 void zkerrf_maxlevel_(int *handle, int *level, int *ierr);
-void zkerrf_throw_(int *handle, int *level, char *message, int *ierr);
-void zkerrf_return_code_(int *level, char *text);
+void zkerrf_throw_(int *handle, int *level, const char *message, int *ierr, size_t message_len);
+void zkerrf_return_code_(int *level, char *text, size_t text_len);
 void zkerrf_file_(int *handle, int *unit, int *ierr);
 
 /* Fortran record writers: one record of the first *length characters of

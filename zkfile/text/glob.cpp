@@ -10,6 +10,7 @@
 #include "internal/token_table.hpp"
 #include "zk_regexp.h"
 #include "zkerr.h"
+#include "errors/internal/boundary.hpp"
 
 namespace hestrel::text::tokens {
 namespace {
@@ -65,7 +66,7 @@ void free_patterns(token_tag &t) {
 
 using hestrel::text::tokens::token_tag;
 
-extern "C" int zktoken_regex_compile(int handle) {
+extern "C" int zktoken_regex_compile(int handle) try {
   using namespace hestrel::text::tokens;
   token_tag *t = lookup(handle);
   if (!t) {
@@ -74,14 +75,16 @@ extern "C" int zktoken_regex_compile(int handle) {
   }
   free_patterns(*t);
   if (t->count == 0) return 0;
+  // The expression buffer first: once the pattern array is had, nothing
+  // can throw and leave compiled patterns the list does not count.
+  std::string expr;
+  expr.reserve(kExpressionBuffer);
   void *array = allocate_zeroed(sizeof(zk_regexp *) * static_cast<std::size_t>(t->count));
   if (!array) {
     zkerr_throw(-1, ZKERR_FATAL, "zktoken_regex_compile(): can't allocate pattern array \n");
     return -1;
   }
   t->regex = static_cast<zk_regexp **>(array);
-  std::string expr;
-  expr.reserve(kExpressionBuffer);
   for (int i = 0; i < t->count; ++i) {
     if (!translate(t->tokens[i], expr)) {
       // The expression would overrun its fixed buffer: no pattern, and say so.
@@ -94,9 +97,11 @@ extern "C" int zktoken_regex_compile(int handle) {
   }
   t->n_regex = t->count;
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zktoken_regex_index(int handle, const char *string) {
+extern "C" int zktoken_regex_index(int handle, const char *string) try {
   token_tag *t = hestrel::text::tokens::lookup(handle);
   if (!t) {
     zkerr_throw(-1, ZKERR_WARNING, "zktoken_regex_index():bad tok index = %d\n", handle);
@@ -110,4 +115,6 @@ extern "C" int zktoken_regex_index(int handle, const char *string) {
   for (int i = 0; i < t->n_regex; ++i)
     if (zk_regexec(t->regex[i], string) == 1) return i;
   return -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

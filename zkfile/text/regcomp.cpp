@@ -10,7 +10,6 @@
 
 namespace hestrel::text::regexp {
 
-void *(*regcomp_allocate)(std::size_t bytes) = std::malloc;
 
 void zk_regerror(const char *message) {
   zkerr_throw(-1, ZKERR_FATAL, "Error in regular expression: %s \n", message);
@@ -358,7 +357,7 @@ extern "C" zk_regexp *zk_regcomp(const char *pattern) {
     return nullptr;
   }
 
-  auto *expression = static_cast<zk_regexp *>(regcomp_allocate(offsetof(zk_regexp, program) + size));
+  auto *expression = static_cast<zk_regexp *>(std::malloc(offsetof(zk_regexp, program) + size));
   if (!expression) {
     zk_regerror("out of space");
     return nullptr;

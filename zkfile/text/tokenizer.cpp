@@ -8,6 +8,7 @@
 #include "internal/token_table.hpp"
 #include "zkerr.h"
 #include "zktoken.h"
+#include "errors/internal/boundary.hpp"
 
 namespace hestrel::text::tokens {
 namespace {
@@ -101,7 +102,7 @@ char *mystrtok(const char *line, const char *separators, const char *pairs, cons
 }  // namespace hestrel::text::tokens
 
 extern "C" int zktoken_new(int *handle, const char *line, const char *separators, const char *pairs,
-                           const char *comments, const char *escapes, const char *specials) {
+                           const char *comments, const char *escapes, const char *specials) try {
   namespace tk = hestrel::text::tokens;
   if (!handle) return -1;
   int list = tk::new_list();
@@ -125,4 +126,6 @@ extern "C" int zktoken_new(int *handle, const char *line, const char *separators
     zkerr_throw(-1, ZKERR_FATAL, "zktoken_new(): failed to allocate memory for the token.\n");
   }
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

@@ -8,8 +8,9 @@
 #include "internal/report.hpp"
 #include "zkerr.h"
 #include "zkfile_dirs.h"
+#include "errors/internal/boundary.hpp"
 
-extern "C" int zkfile_dir_current_get(char **out) {
+extern "C" int zkfile_dir_current_get(char **out) try {
   if (!out) return -1;
   *out = nullptr;
   try {
@@ -24,4 +25,6 @@ extern "C" int zkfile_dir_current_get(char **out) {
     *out = nullptr;
   }
   return *out ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

@@ -11,18 +11,38 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "internal/report.hpp"
 #include "zkerr.h"
 #include "zkfile_search.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
 constexpr int kCR = '\r';
 constexpr int kLF = '\n';
 
-void fatal(const std::string &message) { zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s", message.c_str()); }
+// Formats in place, so a report needs no allocation of its own.
+template <typename... Args>
+void fatal(const char *format, Args... args) {
+  zkerr_throw(errHand_zkfile, ZKERR_FATAL, format, args...);
+}
+
+// Makes the copy's file afresh and exclusively: a file, hard link or symbolic
+// link planted under its name is removed first rather than written through,
+// so the converted file never becomes someone else's inode. -1 when the
+// name cannot be freed (reported here) or the file not made.
+int create_copy(const char *copy_name, bool &reported) {
+  int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = open(copy_name, flags, 0600);
+  if (fd >= 0 || errno != EEXIST) return fd;
+  if (unlink(copy_name) != 0) {
+    fatal("zkfile_dos_to_unix():Failed to remove the existing '%s'; the file is unchanged.\n", copy_name);
+    reported = true;
+    return -1;
+  }
+  return open(copy_name, flags, 0600);
+}
 
 // Whether the stream's first chunk, as one line read of PATH_MAX bytes would
 // deliver it, holds a carriage return. Byte by byte, so NUL bytes in the line
@@ -73,12 +93,14 @@ bool convert_stream(FILE *in, FILE *out) {
 
 }  // namespace
 
-extern "C" int zkfile_is_dosfile(const char *path) {
+extern "C" int zkfile_is_dosfile(const char *path) try {
   if (path == nullptr) return -1;
   return is_dos_file(path) ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkfile_dos_to_unix(const char *path) {
+extern "C" int zkfile_dos_to_unix(const char *path) try {
   if (path == nullptr) return 0;
   if (zkfile_exists(path, 0) != 0) return 0;
   if (!is_dos_file(path)) return 0;
@@ -86,24 +108,23 @@ extern "C" int zkfile_dos_to_unix(const char *path) {
   std::size_t length = std::strlen(path);
   char *copy_name = static_cast<char *>(std::malloc(length + 6));
   if (copy_name == nullptr) {
-    fatal(std::string("zkfile_dos_to_unix():Failed to allocate memory for path '") + path + "'.\n");
+    fatal("zkfile_dos_to_unix():Failed to allocate memory for path '%s'.\n", path);
     return -1;
   }
   std::snprintf(copy_name, length + 6, "%s.tmp", path);
 
   FILE *in = std::fopen(path, "rb");
   if (in == nullptr) {
-    fatal(std::string("zkfile_dos_to_unix():Failed to open '") + path + "' for reading.\n");
+    fatal("zkfile_dos_to_unix():Failed to open '%s' for reading.\n", path);
     std::free(copy_name);
     return -1;
   }
-  // Created or emptied like "wb", but a link planted under the copy's name
-  // is refused rather than written through.
-  int out_fd = open(copy_name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  bool reported = false;
+  int out_fd = create_copy(copy_name, reported);
   FILE *out = out_fd >= 0 ? fdopen(out_fd, "wb") : nullptr;
   if (out == nullptr) {
     if (out_fd >= 0) close(out_fd);
-    fatal(std::string("zkfile_dos_to_unix():Failed to open '") + copy_name + "' for writing.\n");
+    if (!reported) fatal("zkfile_dos_to_unix():Failed to open '%s' for writing.\n", copy_name);
     std::fclose(in);
     std::free(copy_name);
     return -1;
@@ -119,20 +140,21 @@ extern "C" int zkfile_dos_to_unix(const char *path) {
   if (!copied) {
     // A short copy must never replace the file: drop it, keep the original.
     unlink(copy_name);
-    fatal(std::string("zkfile_dos_to_unix():Failed to ") + (read_failed ? "read '" : "write '") +
-          (read_failed ? path : copy_name) + "'; the file is unchanged.\n");
+    fatal("zkfile_dos_to_unix():Failed to %s '%s'; the file is unchanged.\n", read_failed ? "read" : "write",
+          read_failed ? path : copy_name);
     std::free(copy_name);
     return -1;
   }
   // One rename replaces the file: until it succeeds the original is intact.
   if (std::rename(copy_name, path) != 0) {
-    fatal(std::string("zkfile_dos_to_unix():Failed to rename the converted file '") + copy_name +
-          "' to '" + path + "'.\n");
+    fatal("zkfile_dos_to_unix():Failed to rename the converted file '%s' to '%s'.\n", copy_name, path);
     std::free(copy_name);
     return -1;
   }
   std::free(copy_name);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
 extern "C" int zkfile_dos_to_unix_register(const char *) { return 0; }

@@ -12,6 +12,7 @@
 #include "pelmoravine_path.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_expand.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -87,7 +88,7 @@ Outcome expand(const char *text, const Sink &append) {
 
 }  // namespace
 
-extern "C" int zkfile_dir_expand_buffer(char *buffer, int size) {
+extern "C" int zkfile_dir_expand_buffer(char *buffer, int size) try {
   if (!buffer || size < 1) return -1;
   // The text must fit the working copy; it is never read beyond that.
   const std::size_t length = strnlen(buffer, hestrel::zkfile::path_limit);
@@ -109,9 +110,11 @@ extern "C" int zkfile_dir_expand_buffer(char *buffer, int size) {
   } catch (...) {
     return -1;
   }
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkfile_dir_expand(const char *text, char **out) {
+extern "C" int zkfile_dir_expand(const char *text, char **out) try {
   if (!out) return -1;
   *out = nullptr;
   if (!text) return -1;
@@ -124,11 +127,17 @@ extern "C" int zkfile_dir_expand(const char *text, char **out) {
     const Outcome outcome = expand(text, append);
     if (outcome.aborted) return -1;
     char *block = static_cast<char *>(std::malloc(result.size() + 1));
-    if (!block) return -1;
+    if (!block) {
+      hestrel::note_allocation_failure();
+      return -1;
+    }
     std::memcpy(block, result.c_str(), result.size() + 1);
     *out = block;
     return outcome.code;
   } catch (...) {
+    hestrel::note_allocation_failure();
     return -1;
   }
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

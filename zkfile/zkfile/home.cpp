@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QString>
 
+#include "errors/internal/boundary.hpp"
 #include "pelmoravine_path.hpp"
 
 namespace pelmoravine::path {
@@ -15,6 +16,7 @@ std::string home() {
   try {
     return QDir::homePath().toUtf8().toStdString();
   } catch (...) {
+    hestrel::note_allocation_failure();
     return std::string();
   }
 }
@@ -25,6 +27,7 @@ std::string pelmoravine_dir() {
     if (!root) return std::string();
     return QString::fromLocal8Bit(root).toUtf8().toStdString();
   } catch (...) {
+    hestrel::note_allocation_failure();
     return std::string();
   }
 }

@@ -10,6 +10,7 @@
 
 #include "internal/listing_table.hpp"
 #include "zkerr.h"
+#include "errors/internal/boundary.hpp"
 
 namespace zkfile_listing_internal {
 
@@ -65,7 +66,7 @@ dir_struct *open_listing(int handle) {
 using zkfile_listing_internal::dir_struct;
 using zkfile_listing_internal::open_listing;
 
-extern "C" int zkfile_open_directory(int *handle, const char *path) {
+extern "C" int zkfile_open_directory(int *handle, const char *path) try {
   if (handle == nullptr || path == nullptr) {
     if (handle != nullptr) *handle = -1;
     zkerr_throw(-1, ZKERR_WARNING, "%s", "zkfile_open_directory(): null path or handle\n");
@@ -82,9 +83,11 @@ extern "C" int zkfile_open_directory(int *handle, const char *path) {
   }
   slot.in_use = 1;
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkfile_set_dir_filter(int handle, const char *regex) {
+extern "C" int zkfile_set_dir_filter(int handle, const char *regex) try {
   dir_struct *slot = open_listing(handle);
   if (slot == nullptr) {
     zkfile_listing_internal::bad_index("zkfile_set_dir_filter", handle);
@@ -105,9 +108,11 @@ extern "C" int zkfile_set_dir_filter(int handle, const char *regex) {
     return -1;
   }
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkfile_get_next_file(int handle, char *buffer, int size) {
+extern "C" int zkfile_get_next_file(int handle, char *buffer, int size) try {
   dir_struct *slot = open_listing(handle);
   if (slot == nullptr) {
     zkfile_listing_internal::bad_index("zkfile_get_next_file", handle);
@@ -135,9 +140,11 @@ extern "C" int zkfile_get_next_file(int handle, char *buffer, int size) {
     std::memcpy(buffer, name, length + 1);
     return 0;
   }
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkfile_close_directory(int handle) {
+extern "C" int zkfile_close_directory(int handle) try {
   dir_struct *slot = open_listing(handle);
   if (slot == nullptr) {
     zkfile_listing_internal::bad_index("zkfile_close_directory", handle);
@@ -149,4 +156,6 @@ extern "C" int zkfile_close_directory(int handle) {
   slot->filter = nullptr;
   slot->in_use = 0;
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

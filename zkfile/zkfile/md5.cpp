@@ -2,6 +2,7 @@
 // file read in 1024-byte blocks, or the standard input in 16-byte blocks.
 #define OPENSSL_SUPPRESS_DEPRECATED 1
 #include "zkfile_md5.h"
+#include "errors/internal/boundary.hpp"
 
 #include <openssl/md5.h>
 
@@ -30,14 +31,16 @@ void digest_stream(MD5_CTX *context, FILE *stream, std::size_t block) {
 
 }  // namespace
 
-extern "C" void zkfile_md5_string(unsigned char *digest, const char *text) {
+extern "C" void zkfile_md5_string(unsigned char *digest, const char *text) try {
   MD5_CTX context;
   MD5_Init(&context);
   MD5_Update(&context, text, std::strlen(text));
   MD5_Final(digest, &context);
+} catch (...) {
+  hestrel::failed(__func__);
 }
 
-extern "C" int zkfile_md5_file(unsigned char *digest, const char *path) {
+extern "C" int zkfile_md5_file(unsigned char *digest, const char *path) try {
   std::memset(digest, 0, MD5_DIGEST_LENGTH);
   FILE *stream = std::fopen(path, "rb");
   if (stream == nullptr) return 1;
@@ -50,12 +53,16 @@ extern "C" int zkfile_md5_file(unsigned char *digest, const char *path) {
   MD5_Final(digest, &context);
   std::fclose(stream);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkfile_md5_filter(unsigned char *digest) {
+extern "C" int zkfile_md5_filter(unsigned char *digest) try {
   MD5_CTX context;
   MD5_Init(&context);
   digest_stream(&context, stdin, kFilterBlock);
   MD5_Final(digest, &context);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

@@ -11,6 +11,7 @@
 
 #include "internal/report.hpp"
 #include "zkfile_dirs.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -44,7 +45,7 @@ int finish_leaf(const std::string &full, mode_t mode) {
 
 }  // namespace
 
-extern "C" int zkfile_mkdir(const char *path, mode_t mode) {
+extern "C" int zkfile_mkdir(const char *path, mode_t mode) try {
   if (!path) {
     failure("zkfile_mkdir: Null path\n");
     return -1;
@@ -115,4 +116,6 @@ extern "C" int zkfile_mkdir(const char *path, mode_t mode) {
     done = next;
   }
   return finish_leaf(full, mode);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

@@ -17,6 +17,7 @@
 #include "zkerr.h"
 #include "zkfile_listing.h"
 #include "zkfile_path.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -62,7 +63,7 @@ bool is_known_product(const std::string &name) {
 using hestrel::zkfile::get_version_numbers;
 using hestrel::zkfile::PELMORAVINE_INTERNAL_PRODUCTS;
 
-extern "C" int zkfile_find_product_dir(const char *product, char **out) {
+extern "C" int zkfile_find_product_dir(const char *product, char **out) try {
   if (out != nullptr) *out = nullptr;
   if (product == nullptr || out == nullptr) return -1;
 
@@ -94,23 +95,29 @@ extern "C" int zkfile_find_product_dir(const char *product, char **out) {
   if (status == 0) *out = zkfile_add_component(root.c_str(), entry.data());
   zkfile_close_directory(handle);
   return status == 0 && *out != nullptr ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkcommon_check_installation(const char *product, int *flag) {
+extern "C" int zkcommon_check_installation(const char *product, int *flag) try {
   if (flag != nullptr) *flag = 0;
   char *path = nullptr;
   int status = zkfile_find_product_dir(product, &path);
   std::free(path);
   return status == 0 ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" int zkfile_get_product_version(const char *product, int *version) {
-  if (product == nullptr) return -1;
+extern "C" int zkfile_get_product_version(const char *product, int *version) try {
+  if (product == nullptr || version == nullptr) return -1;
   const auto &table = get_version_numbers();
   auto row = table.find(product);
   if (row == table.end()) return -1;
-  if (version != nullptr) *version = row->second;
+  *version = row->second;
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
 bool _product_exists(const char *product) {

@@ -7,6 +7,7 @@
 
 #include "zkfile_release.h"
 #include "zkfile_release.hpp"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -43,8 +44,10 @@ const std::string &release_name() {
 
 }  // namespace pelmoravine
 
-extern "C" int zkfile_get_release_name(char **out) {
+extern "C" int zkfile_get_release_name(char **out) try {
   if (!out) return -1;
   *out = strdup(current_release);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

@@ -8,12 +8,13 @@
 
 #include "internal/report.hpp"
 #include "zkerr.h"
+#include "errors/internal/boundary.hpp"
 
 extern "C" {
 
 int errHand_zkfile = -1;
 
-void failure(const char *format, ...) {
+void failure(const char *format, ...) try {
   if (!format) return;
   // The message is formatted into storage of its own size rather than a
   // path-sized buffer, so a long path in it is neither cut nor overrun.
@@ -36,6 +37,8 @@ void failure(const char *format, ...) {
   va_end(again);
   // Callers report errno after the warning; raising must not change it.
   errno = saved_errno;
+} catch (...) {
+  hestrel::failed(__func__);
 }
 
 }  // extern "C"

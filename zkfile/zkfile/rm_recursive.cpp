@@ -17,8 +17,9 @@
 #include "zkerr.h"
 #include "zkfile_dirs.h"
 #include "zkfile_search.h"
+#include "errors/internal/boundary.hpp"
 
-extern "C" int zkfile_rm_recursive(const char *path) {
+extern "C" int zkfile_rm_recursive(const char *path) try {
   if (path == nullptr) {
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s", "zkfile_rm_recursive: Null path.\n");
     return -1;
@@ -63,4 +64,6 @@ extern "C" int zkfile_rm_recursive(const char *path) {
     return -1;
   }
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }

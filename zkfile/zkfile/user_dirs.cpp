@@ -12,6 +12,7 @@
 #include "zkerr.h"
 #include "zkfile_dirs.h"
 #include "zkfile_release.hpp"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -23,7 +24,9 @@ constexpr mode_t private_dir_mode = 0755;
 // Hands a text to a C caller; -1 when no copy can be had.
 int deliver(const std::string &text, char **out) {
   *out = strdup(text.c_str());
-  return *out ? 0 : -1;
+  if (*out) return 0;
+  hestrel::note_allocation_failure();
+  return -1;
 }
 
 // The per-user application-data directory's name, not yet created.
@@ -48,6 +51,7 @@ int appdata_dir(char **out) {
     if (zkfile_mkdir(dir.c_str(), private_dir_mode) != 0) return -1;
     return deliver(dir, out);
   } catch (...) {
+    hestrel::note_allocation_failure();
     return -1;
   }
 }
@@ -60,7 +64,7 @@ int zkfile_initialize(void) { return 0; }
 
 void zkfile_terminate(void) {}
 
-int zkfile_dir_home(char **out) {
+int zkfile_dir_home(char **out) try {
   if (!out) return -1;
   *out = nullptr;
   try {
@@ -68,9 +72,11 @@ int zkfile_dir_home(char **out) {
   } catch (...) {
   }
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_dir_user_home(const char *user, char **out) {
+int zkfile_dir_user_home(const char *user, char **out) try {
   if (!out) return -1;
   *out = nullptr;
   if (!user || !*user) {
@@ -84,15 +90,29 @@ int zkfile_dir_user_home(const char *user, char **out) {
     return -1;
   }
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_pelmoravine_appdata_dir(char **out) { return appdata_dir(out); }
+int zkfile_pelmoravine_appdata_dir(char **out) try {
+  return appdata_dir(out);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
+}
 
-int zkfile_pelmoravine_local_appdata_dir(char **out) { return appdata_dir(out); }
+int zkfile_pelmoravine_local_appdata_dir(char **out) try {
+  return appdata_dir(out);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
+}
 
-int zkfile_pelmoravine_userdata_dir(char **out) { return appdata_dir(out); }
+int zkfile_pelmoravine_userdata_dir(char **out) try {
+  return appdata_dir(out);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
+}
 
-int zkfile_get_appdata_release_dir(char **out) {
+int zkfile_get_appdata_release_dir(char **out) try {
   if (!out) return -1;
   *out = nullptr;
   char *appdata = nullptr;
@@ -106,15 +126,19 @@ int zkfile_get_appdata_release_dir(char **out) {
     std::free(appdata);
     return -1;
   }
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_appdata_release_dir(char **out) {
+int zkfile_appdata_release_dir(char **out) try {
   zklog_deprecation_warning(__FILE__, __LINE__, "zkfile_appdata_release_dir", "%s function is deprecated for %s\n",
                             "zkfile_appdata_release_dir", "zkfile_get_appdata_release_dir");
   return zkfile_get_appdata_release_dir(out);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_get_pelmoravine_temp(char **out) {
+int zkfile_get_pelmoravine_temp(char **out) try {
   if (!out) return -1;
   *out = nullptr;
   try {
@@ -138,11 +162,14 @@ int zkfile_get_pelmoravine_temp(char **out) {
     if (zkfile_mkdir(dir.c_str(), private_dir_mode) != 0) return -1;
     return deliver(dir, out);
   } catch (...) {
+    hestrel::note_allocation_failure();
     return -1;
   }
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_get_desktop_dir(char **out) {
+int zkfile_get_desktop_dir(char **out) try {
   if (!out) return -1;
   *out = nullptr;
   try {
@@ -150,9 +177,11 @@ int zkfile_get_desktop_dir(char **out) {
   } catch (...) {
     return -1;
   }
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_get_mydocuments_dir(char **out) {
+int zkfile_get_mydocuments_dir(char **out) try {
   if (!out) return -1;
   *out = nullptr;
   try {
@@ -164,12 +193,16 @@ int zkfile_get_mydocuments_dir(char **out) {
   } catch (...) {
     return -1;
   }
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_get_mynetworkplaces_dir(char **out) {
+int zkfile_get_mynetworkplaces_dir(char **out) try {
   if (!out) return -1;
   *out = nullptr;
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
 }  // extern "C"

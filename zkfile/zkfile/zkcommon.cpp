@@ -22,6 +22,7 @@
 #include "zkcommon.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_products.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -44,7 +45,7 @@ std::atomic<bool> ulvastro_value{false};
 
 }  // namespace
 
-extern "C" int zkcommon_prepare_str_for_shell(char *text, int size) {
+extern "C" int zkcommon_prepare_str_for_shell(char *text, int size) try {
   if (text == nullptr || text[0] == '\0' || size <= 0) return -1;
   const std::size_t length = std::strlen(text);
   const std::size_t capacity = static_cast<std::size_t>(size);
@@ -81,9 +82,11 @@ extern "C" int zkcommon_prepare_str_for_shell(char *text, int size) {
   if (result.size() + 1 > capacity || !hestrel::zkfile::fits_path_limit(result.size())) return -1;
   std::memcpy(text, result.c_str(), result.size() + 1);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" char *fgets_safe(char *buffer, int size, FILE *stream) {
+extern "C" char *fgets_safe(char *buffer, int size, FILE *stream) try {
   // fgets itself would crash on these.
   if (buffer == nullptr || stream == nullptr) {
     errno = EINVAL;
@@ -95,9 +98,11 @@ extern "C" char *fgets_safe(char *buffer, int size, FILE *stream) {
     result = std::fgets(buffer, size, stream);
   } while (result == nullptr && errno == EINTR);
   return result;
+} catch (...) {
+  return hestrel::failed(__func__, nullptr);
 }
 
-extern "C" int zkcommon_web_access_allowed(void) {
+extern "C" int zkcommon_web_access_allowed(void) try {
   char *dir = nullptr;
   if (zkfile_pelmoravine_userdata_dir(&dir) != 0 || dir == nullptr) {
     std::free(dir);
@@ -117,9 +122,11 @@ extern "C" int zkcommon_web_access_allowed(void) {
   // Any kind of entry counts; an unreadable status counts as no marker.
   struct stat st;
   return stat(marker.c_str(), &st) == 0 ? 1 : 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-extern "C" bool zkcommon_display_ulvastro(void) {
+extern "C" bool zkcommon_display_ulvastro(void) try {
   if (!ulvastro_computed.load(std::memory_order_acquire)) {
     char *path = nullptr;
     const bool found = zkfile_find_product_dir("ulvastro", &path) == 0;
@@ -128,12 +135,16 @@ extern "C" bool zkcommon_display_ulvastro(void) {
     ulvastro_computed.store(true, std::memory_order_release);
   }
   return ulvastro_value.load(std::memory_order_relaxed);
+} catch (...) {
+  return hestrel::failed(__func__, false);
 }
 
-extern "C" int zkfile_get_pelmoravine_support_error_mesg(char **out) {
+extern "C" int zkfile_get_pelmoravine_support_error_mesg(char **out) try {
   if (out == nullptr) return -1;
   *out = strdup(kSupportRequest);
   return *out != nullptr ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
 std::string zkcommon_get_scratch_project_path() {

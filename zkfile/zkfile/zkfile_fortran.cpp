@@ -13,14 +13,13 @@
 #include "zkfile_expand.h"
 #include "zkfile_path.h"
 #include "zkfile_search.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
-std::size_t hidden_length(int length) { return length > 0 ? static_cast<std::size_t>(length) : 0; }
-
 // At most length characters, up to a NUL among them, trailing blanks gone.
-std::string input_text(const char *text, int length) {
-  std::size_t n = hidden_length(length);
+std::string input_text(const char *text, std::size_t length) {
+  std::size_t n = length;
   if (text == nullptr) return std::string();
   const void *nul = std::memchr(text, '\0', n);
   if (nul != nullptr) n = static_cast<std::size_t>(static_cast<const char *>(nul) - text);
@@ -30,8 +29,8 @@ std::string input_text(const char *text, int length) {
 
 // Stores text blank-padded into the argument, never past its length; a text
 // that does not fit is cut, with ierr -1 and the FATAL message.
-void store_output(const char *twin, const char *text, char *out, int length, int *ierr) {
-  std::size_t room = hidden_length(length);
+void store_output(const char *twin, const char *text, char *out, std::size_t length, int *ierr) {
+  std::size_t room = length;
   std::size_t n = std::strlen(text);
   if (n <= room) {
     std::memcpy(out, text, n);
@@ -40,8 +39,8 @@ void store_output(const char *twin, const char *text, char *out, int length, int
   }
   std::memcpy(out, text, room);
   *ierr = -1;
-  zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: fpath not long enough; need %d chars, have %d", twin,
-              static_cast<int>(n), length);
+  zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: fpath not long enough; need %zu chars, have %zu", twin, n,
+              length);
 }
 
 }  // namespace
@@ -50,29 +49,38 @@ extern "C" void zkfilef_initialize_(void *, int *ierr) { *ierr = 0; }
 
 extern "C" void zkfilef_terminate_(void) {}
 
-extern "C" void zkfilef_path_clear_(int *ierr) {
+extern "C" void zkfilef_path_clear_(int *ierr) try {
   *ierr = zkfile_path_clear();
   if (*ierr != 0)
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_clear() fails\n", "zkfilef_path_clear_");
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_path_set_(const char *cpath, int *ierr, int cpath_len) {
+extern "C" void zkfilef_path_set_(const char *cpath, int *ierr, std::size_t cpath_len) try {
   std::string path = input_text(cpath, cpath_len);
   *ierr = zkfile_path_set(path.c_str());
   if (*ierr != 0)
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "zkfilef_path_set: zkfile_path_set() fails, cpath = '%s'\n",
                 path.c_str());
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_path_add_(const char *cpath, int *ierr, int cpath_len) {
+extern "C" void zkfilef_path_add_(const char *cpath, int *ierr, std::size_t cpath_len) try {
   std::string path = input_text(cpath, cpath_len);
   *ierr = zkfile_path_add(path.c_str());
   if (*ierr != 0)
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_add(), cpath= '%s'\n", "zkfilef_path_add_",
                 path.c_str());
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_path_get_(char *fpath, int *ierr, int fpath_len) {
+extern "C" void zkfilef_path_get_(char *fpath, int *ierr, std::size_t fpath_len) try {
   char *joined = nullptr;
   *ierr = zkfile_path_get(&joined);
   if (*ierr == 0 && joined != nullptr) {
@@ -82,24 +90,33 @@ extern "C" void zkfilef_path_get_(char *fpath, int *ierr, int fpath_len) {
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_get() fails\n", "zkfilef_path_get_");
   }
   std::free(joined);
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_path_add_cwd_(int *ierr) {
+extern "C" void zkfilef_path_add_cwd_(int *ierr) try {
   *ierr = zkfile_path_add_cwd();
   if (*ierr != 0)
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_add_cwd) fails\n", "zkfilef_path_add_cwd_");
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_path_add_home_(int *ierr) {
+extern "C" void zkfilef_path_add_home_(int *ierr) try {
   *ierr = zkfile_path_add_home();
   if (*ierr != 0)
     zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_add_home) fails\n", "zkfilef_path_add_home_");
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_path_localize_(char *cpath, int *ierr, int cpath_len) {
+extern "C" void zkfilef_path_localize_(char *cpath, int *ierr, std::size_t cpath_len) try {
   static const char twin[] = "zkfilef_path_localize_";
   if (cpath_len > PATH_MAX)
-    zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: cpath not long enough; need %d chars, have %d", twin,
+    zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: cpath not long enough; need %zu chars, have %d", twin,
                 cpath_len, PATH_MAX);
   std::string path = input_text(cpath, cpath_len);
   // The conversion works in a buffer of the path limit: a longer text is
@@ -118,10 +135,13 @@ extern "C" void zkfilef_path_localize_(char *cpath, int *ierr, int cpath_len) {
   } else {
     zkerr_throw(errHand_zkfile, ZKERR_INFO, "%s: fails, cpath=%s\n", twin, path.c_str());
   }
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_find_(const char *cname, const int *itype, char *fpath, int *ierr, int cname_len,
-                              int fpath_len) {
+extern "C" void zkfilef_find_(const char *cname, const int *itype, char *fpath, int *ierr, std::size_t cname_len,
+                              std::size_t fpath_len) try {
   std::string name = input_text(cname, cname_len);
   char *found = nullptr;
   *ierr = zkfile_find(name.c_str(), *itype, &found);
@@ -133,10 +153,13 @@ extern "C" void zkfilef_find_(const char *cname, const int *itype, char *fpath, 
                 name.c_str(), "NULL");
   }
   std::free(found);
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, int cname_len,
-                                    int fpath_len) {
+extern "C" void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, std::size_t cname_len,
+                                    std::size_t fpath_len) try {
   std::string name = input_text(cname, cname_len);
   char *expanded = nullptr;
   *ierr = zkfile_dir_expand(name.c_str(), &expanded);
@@ -148,32 +171,47 @@ extern "C" void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, i
                 "zkfilef_dir_expand_", name.c_str(), expanded != nullptr ? expanded : "NULL");
   }
   std::free(expanded);
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_exists_(const char *cname, const int *itype, int *ierr, int cname_len) {
+extern "C" void zkfilef_exists_(const char *cname, const int *itype, int *ierr, std::size_t cname_len) try {
   std::string name = input_text(cname, cname_len);
   *ierr = zkfile_exists(name.c_str(), *itype);
   if (*ierr != 0)
     zkerr_throw(errHand_zkfile, ZKERR_INFO, "%s: zkfile_exists() fails, cname='%s'\n", "zkfilef_exists_",
                 name.c_str());
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_path_is_absolute_(const char *cname, int *ierr, int cname_len) {
+extern "C" void zkfilef_path_is_absolute_(const char *cname, int *ierr, std::size_t cname_len) try {
   std::string name = input_text(cname, cname_len);
   *ierr = zkfile_path_is_absolute(name.c_str());
   if (*ierr != 0)
     zkerr_throw(errHand_zkfile, ZKERR_INFO, "%s: zkfile_path_is_absolute() fails, cname='%s'\n",
                 "zkfilef_path_is_absolute_", name.c_str());
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
-extern "C" void zkfilef_dos_to_unix_register_(const char *name, int *ierr, int name_len) {
+extern "C" void zkfilef_dos_to_unix_register_(const char *name, int *ierr, std::size_t name_len) try {
   std::string text = input_text(name, name_len);
   *ierr = zkfile_dos_to_unix_register(text.c_str());
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }
 
 extern "C" void zkfilef_dos_to_unix_convert_(int *ierr) { *ierr = zkfile_dos_to_unix_convert(); }
 
-extern "C" void zkfilef_dos_to_unix_(const char *name, int *ierr, int name_len) {
+extern "C" void zkfilef_dos_to_unix_(const char *name, int *ierr, std::size_t name_len) try {
   std::string text = input_text(name, name_len);
   *ierr = zkfile_dos_to_unix(text.c_str());
+} catch (...) {
+  *ierr = -1;
+  hestrel::failed(__func__);
 }

@@ -1,8 +1,10 @@
 /* Fortran-callable twins of the search-path, lookup, expansion, path
  * conversion and DOS-text services: arguments by reference, then one hidden
- * int length per character argument, by value. */
+ * size_t length per character argument, by value. */
 #ifndef HESTREL_ZKFILE_FORTRAN_H
 #define HESTREL_ZKFILE_FORTRAN_H
+
+#include <stddef.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -17,23 +19,23 @@ extern "C" {
 void zkfilef_initialize_(void *any, int *ierr); /* *ierr = 0 */
 void zkfilef_terminate_(void);
 void zkfilef_path_clear_(int *ierr);
-void zkfilef_path_set_(const char *cpath, int *ierr, int cpath_len);
-void zkfilef_path_add_(const char *cpath, int *ierr, int cpath_len);
-void zkfilef_path_get_(char *fpath, int *ierr, int fpath_len);
+void zkfilef_path_set_(const char *cpath, int *ierr, size_t cpath_len);
+void zkfilef_path_add_(const char *cpath, int *ierr, size_t cpath_len);
+void zkfilef_path_get_(char *fpath, int *ierr, size_t fpath_len);
 void zkfilef_path_add_cwd_(int *ierr);
 void zkfilef_path_add_home_(int *ierr);
 /* Converts cpath in place; a text of PATH_MAX characters or more is refused
  * with *ierr -1 and a FATAL message, cpath untouched. */
-void zkfilef_path_localize_(char *cpath, int *ierr, int cpath_len);
-void zkfilef_find_(const char *cname, const int *itype, char *fpath, int *ierr, int cname_len,
-                   int fpath_len);
-void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, int cname_len, int fpath_len);
-void zkfilef_exists_(const char *cname, const int *itype, int *ierr, int cname_len);
+void zkfilef_path_localize_(char *cpath, int *ierr, size_t cpath_len);
+void zkfilef_find_(const char *cname, const int *itype, char *fpath, int *ierr, size_t cname_len,
+                   size_t fpath_len);
+void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, size_t cname_len, size_t fpath_len);
+void zkfilef_exists_(const char *cname, const int *itype, int *ierr, size_t cname_len);
 /* A relative path is a failure: *ierr -1. */
-void zkfilef_path_is_absolute_(const char *cname, int *ierr, int cname_len);
-void zkfilef_dos_to_unix_register_(const char *name, int *ierr, int name_len);
+void zkfilef_path_is_absolute_(const char *cname, int *ierr, size_t cname_len);
+void zkfilef_dos_to_unix_register_(const char *name, int *ierr, size_t name_len);
 void zkfilef_dos_to_unix_convert_(int *ierr);
-void zkfilef_dos_to_unix_(const char *name, int *ierr, int name_len);
+void zkfilef_dos_to_unix_(const char *name, int *ierr, size_t name_len);
 
 #ifdef __cplusplus
 }

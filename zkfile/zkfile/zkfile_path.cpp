@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "internal/path_split.hpp"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -53,7 +54,7 @@ void split_path(const char *path, char **dir, char **name) {
 
 extern "C" {
 
-char *zkfile_add_component(const char *dir, const char *name) {
+char *zkfile_add_component(const char *dir, const char *name) try {
   if (empty(dir)) return empty(name) ? nullptr : copy_of(name, std::strlen(name));
   std::size_t dir_length = std::strlen(dir);
   if (empty(name)) return copy_of(dir, dir_length);
@@ -71,24 +72,30 @@ char *zkfile_add_component(const char *dir, const char *name) {
   std::memcpy(out + at, name, name_length);
   out[at + name_length] = '\0';
   return out;
+} catch (...) {
+  return hestrel::failed(__func__, nullptr);
 }
 
-char *zkfile_get_last_component(const char *path) {
+char *zkfile_get_last_component(const char *path) try {
   if (empty(path)) return nullptr;
   const char *last = std::strrchr(path, '/');
   const char *start = last == nullptr ? path : last + 1;
   return copy_of(start, std::strlen(start));
+} catch (...) {
+  return hestrel::failed(__func__, nullptr);
 }
 
-char *zkfile_remove_component(const char *path) {
+char *zkfile_remove_component(const char *path) try {
   if (empty(path)) return nullptr;
   const char *last = std::strrchr(path, '/');
   return copy_of(path, last == nullptr ? 0 : static_cast<std::size_t>(last - path));
+} catch (...) {
+  return hestrel::failed(__func__, nullptr);
 }
 
 void zkfile_free_component_string(char *text) { std::free(text); }
 
-void zkfile_parse_path(const char *path, char **dir, char **name) {
+void zkfile_parse_path(const char *path, char **dir, char **name) try {
   char *dir_part = nullptr;
   char *name_part = nullptr;
   zkfile_internal::split_path(path, &dir_part, &name_part);
@@ -100,13 +107,17 @@ void zkfile_parse_path(const char *path, char **dir, char **name) {
     *name = name_part;
   else
     std::free(name_part);
+} catch (...) {
+  hestrel::failed(__func__);
 }
 
-int zkfile_path_localize(char *path, int size) {
+int zkfile_path_localize(char *path, int size) try {
   if (path == nullptr || size < 2 || *path == '\0') return -1;
   for (char *at = path; *at != '\0'; ++at)
     if (*at == '\\') *at = '/';
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
 int zkfile_path_to_unix(char *path, int size) { return zkfile_path_localize(path, size); }

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "zkerr.h"
 #include "zkfile_dirs.h"
 #include "zkfile_expand.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -81,7 +83,11 @@ struct search_path_type {
     if (contains(dir)) return true;
     char *copy = strdup(dir.c_str());
     if (copy == nullptr) return false;
-    search_path_item *item = new search_path_item;
+    search_path_item *item = new (std::nothrow) search_path_item;
+    if (item == nullptr) {
+      std::free(copy);
+      return false;
+    }
     item->dir = copy;
     item->cwd = cwd;
     item->home = home;
@@ -92,9 +98,8 @@ struct search_path_type {
   }
 };
 
-void raise(unsigned int level, const std::string &text) {
-  zkerr_throw(errHand_zkfile, level, "%s", text.c_str());
-}
+// A fixed text: reporting allocates nothing.
+void raise(unsigned int level, const char *text) { zkerr_throw(errHand_zkfile, level, "%s", text); }
 
 // Splits at ':' without strtok, whose hidden position would break a scan
 // the caller has in progress; empty parts are skipped.
@@ -111,8 +116,10 @@ std::vector<std::string> split_parts(const char *text) {
   return parts;
 }
 // Appends the directories of text. Every part is expanded before anything
-// is added, so that a part that cannot be held whole changes nothing.
-int add_parts(search_path_type &path, const char *text) {
+// is added, so that a part that cannot be held whole changes nothing. While
+// the path is set up (setting_up), running out of memory throws instead, so
+// that the set-up is not finished with a part missing.
+int add_parts(search_path_type &path, const char *text, bool setting_up = false) {
   if (text == nullptr || *text == '\0') {
     raise(ZKERR_WARNING, "ZKFILE: empty string was given as a search path\n");
     return -1;
@@ -124,6 +131,7 @@ int add_parts(search_path_type &path, const char *text) {
     // the part is kept as far as it expanded, so the code is not consulted.
     if (part.size() < PATH_MAX) zkfile_dir_expand(part.c_str(), &out);
     if (part.size() < PATH_MAX && out == nullptr) {
+      if (setting_up) throw std::bad_alloc();
       raise(ZKERR_WARNING, "ZKFILE: a search path directory could not be expanded; nothing was added\n");
       return -1;
     }
@@ -139,18 +147,26 @@ int add_parts(search_path_type &path, const char *text) {
       if (c == '\\') c = '/';
     expanded.push_back(std::move(dir));
   }
-  for (const std::string &dir : expanded)
-    if (!path.append(dir, 0, 0)) return -1;
+  for (const std::string &dir : expanded) {
+    if (path.append(dir, 0, 0)) continue;
+    if (setting_up) throw std::bad_alloc();
+    return -1;
+  }
   return 0;
 }
 
 search_path_type &search_path() {
   // Built once, under the guarded initialisation of a function-local static;
-  // its items are released when the process exits.
+  // its items are released when the process exits. A set-up that runs out of
+  // memory throws, which leaves the static unmade: the next use tries again.
   static search_path_type path = [] {
+    unsigned long failures_before = hestrel::allocation_failures();
     search_path_type fresh;
-    add_parts(fresh, ".");
-    add_parts(fresh, kTemplates[kDefaultTemplate]);
+    add_parts(fresh, ".", true);
+    add_parts(fresh, kTemplates[kDefaultTemplate], true);
+    // A lookup that ran out of memory answered without it (an empty home
+    // directory): what was built is not the path.
+    if (hestrel::allocation_failures() != failures_before) throw std::bad_alloc();
     return fresh;
   }();
   return path;
@@ -179,19 +195,27 @@ const char *found_search_directory() {
 
 extern "C" {
 
-int zkfile_path_add(const char *path) { return add_parts(search_path(), path); }
+int zkfile_path_add(const char *path) try {
+  return add_parts(search_path(), path);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
+}
 
-int zkfile_path_set(const char *path) {
+int zkfile_path_set(const char *path) try {
   zkfile_path_clear();
   return zkfile_path_add(path);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_path_clear(void) {
+int zkfile_path_clear(void) try {
   search_path().release();
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_path_get(char **out) {
+int zkfile_path_get(char **out) try {
   search_path_type &path = search_path();
   if (out == nullptr) return -1;
   std::string joined;
@@ -202,9 +226,11 @@ int zkfile_path_get(char **out) {
   if (!joined.empty()) joined.pop_back();
   *out = strdup(joined.c_str());
   return *out == nullptr ? -1 : 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_path_print(FILE *stream) {
+int zkfile_path_print(FILE *stream) try {
   search_path_type &path = search_path();
   if (stream == nullptr) return -1;
   std::fprintf(stream, "ZKFILE search path:  id = %d\n", 0);
@@ -213,30 +239,38 @@ int zkfile_path_print(FILE *stream) {
     std::fprintf(stream, "item:%d  cwd:%d home:%d  dir:%s\n", ++number, item->cwd, item->home,
                  item->dir);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_path_add_cwd(void) {
+int zkfile_path_add_cwd(void) try {
   search_path_type &path = search_path();
   char *cwd = nullptr;
   if (zkfile_dir_current_get(&cwd) != 0 || cwd == nullptr) return -1;
   std::string dir(cwd);
   std::free(cwd);
   return path.append(dir, 1, 0) ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_path_add_home(void) {
+int zkfile_path_add_home(void) try {
   search_path_type &path = search_path();
   return path.append(pelmoravine::path::home(), 0, 1) ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_path_is_absolute(const char *path) {
+int zkfile_path_is_absolute(const char *path) try {
   if (path == nullptr || *path == '\0') return -1;
   if (path[0] == '/' || path[0] == '\\') return 0;
   if (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') return 0;
   return -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_exists(const char *name, int type) {
+int zkfile_exists(const char *name, int type) try {
   search_path_type &path = search_path();
   path.found = nullptr;
   if (name == nullptr) return -1;
@@ -256,9 +290,11 @@ int zkfile_exists(const char *name, int type) {
     }
   }
   return -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_find(const char *name, int type, char **out) {
+int zkfile_find(const char *name, int type, char **out) try {
   if (out == nullptr) return -1;
   *out = nullptr;
   if (zkfile_exists(name, type) != 0) return -1;
@@ -267,11 +303,15 @@ int zkfile_find(const char *name, int type, char **out) {
   std::string full = dir == nullptr ? std::string(name) : std::string(dir) + "/" + name;
   *out = strdup(full.c_str());
   return *out == nullptr ? -1 : 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-const char *zkfile_get_constant(int id) {
+const char *zkfile_get_constant(int id) try {
   if (id < 0 || id >= kTemplateCount) return nullptr;
   return kTemplates[id];
+} catch (...) {
+  return hestrel::failed(__func__, nullptr);
 }
 
 const char *_zkfile_get_constant(int id) { return zkfile_get_constant(id); }

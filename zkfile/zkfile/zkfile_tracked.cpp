@@ -18,6 +18,7 @@
 #include "zkfile_dirs.h"
 #include "zkfile_expand.h"
 #include "zkfile_search.h"
+#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -158,7 +159,7 @@ int open_in_working_directory(const char *name, FILE **stream, const char *mode)
 
 extern "C" {
 
-int zkfile_open(const char *name, FILE **stream, const char *mode) {
+int zkfile_open(const char *name, FILE **stream, const char *mode) try {
   if (stream == nullptr) return -1;
   *stream = nullptr;
   zkfile_internal::ensure_search_path();
@@ -175,9 +176,11 @@ int zkfile_open(const char *name, FILE **stream, const char *mode) {
   if (*name != '\0' && zkfile_path_is_absolute(name) == 0) return open_absolute(name, stream, mode);
   if (std::strchr(mode, 'r') != nullptr) return open_for_reading(name, stream, mode);
   return open_in_working_directory(name, stream, mode);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_close(FILE *stream) {
+int zkfile_close(FILE *stream) try {
   if (stream == nullptr) {
     raise(ZKERR_FATAL, "ZKFILE: null file pointer\n");
     return -1;
@@ -193,9 +196,11 @@ int zkfile_close(FILE *stream) {
   freed.mode[0] = '\0';
   freed.stream = nullptr;
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_file_get_path(FILE *stream, char *buffer, size_t size) {
+int zkfile_file_get_path(FILE *stream, char *buffer, size_t size) try {
   // Not even the empty text fits a missing or zero-sized buffer.
   if (buffer == nullptr || size == 0) {
     raise(ZKERR_FATAL, "ZKFILE: buffer too small for intended use\n");
@@ -223,17 +228,21 @@ int zkfile_file_get_path(FILE *stream, char *buffer, size_t size) {
   buffer[dir_length] = '/';
   std::memcpy(buffer + dir_length + 1, entry.name, name_length + 1);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_dir_current_push(void) {
+int zkfile_dir_current_push(void) try {
   char *cwd = nullptr;
   if (zkfile_dir_current_get(&cwd) != 0 || cwd == nullptr) return -1;
   dir_stack().emplace_back(cwd);
   std::free(cwd);
   return 0;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_dir_current_pop(void) {
+int zkfile_dir_current_pop(void) try {
   std::vector<std::string> &stack = dir_stack();
   if (stack.empty()) {
     raise(ZKERR_INFO, "ZKFILE: attempt to pop current directory from empty stack\n");
@@ -242,9 +251,11 @@ int zkfile_dir_current_pop(void) {
   std::string top = std::move(stack.back());
   stack.pop_back();
   return change_back(top);
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
-int zkfile_dir_current_set(const char *dir) {
+int zkfile_dir_current_set(const char *dir) try {
   if (dir == nullptr || std::strlen(dir) >= PATH_MAX) return -1;
   char buffer[PATH_MAX];
   std::strcpy(buffer, dir);
@@ -253,6 +264,8 @@ int zkfile_dir_current_set(const char *dir) {
   for (char *at = buffer; *at != '\0'; ++at)
     if (*at == '\\') *at = '/';
   return chdir(buffer) == 0 ? 0 : -1;
+} catch (...) {
+  return hestrel::failed(__func__, -1);
 }
 
 }  // extern "C"

@@ -85,7 +85,7 @@ TEST_F(PythonStderr, LongAndFortranMessagesArriveWhole) {
   std::string text = std::string("from fortran") + std::string(80 - 12, ' ');
   text.copy(message, 80);
   int handle = -1, level = 4, ierr = 0;
-  zkerrf_throw_(&handle, &level, message, &ierr);
+  zkerrf_throw_(&handle, &level, message, &ierr, sizeof message);
   EXPECT_EQ(ierr, 1);
   EXPECT_EQ(python_text(), "WARNING " + text.substr(0, 79) + "\n");
   EXPECT_EQ(c_text(), "");

@@ -49,6 +49,13 @@ program zkerr_fortran_caller
   call zkerrf_prefix(h, prefix, ierr)
   write (out, '(A,I0)') 'blank prefix ', ierr
   call zkerrf_throw(h, 4, msg, ierr)
+  ! Constants: read up to their own length, never written to.
+  call zkerrf_prefix(h, 'CO ', ierr)
+  call zkerrf_throw(h, 4, 'a short constant', ierr)
+  write (out, '(A,I0)') 'constants ', ierr
+  call zkerrf_prefix(h, 'a prefix constant longer than twenty', ierr)
+  call zkerrf_throw(h, 4, 'long 100%% ' // repeat('c', 90), ierr)
+  call zkerrf_prefix(h, ' ', ierr)
 
   ! Levels.
   call zkerrf_maxlevel(h, lvl, ierr)

@@ -3,9 +3,12 @@
 #ifndef HESTREL_ERRORS_HANDLER_TABLE_HPP
 #define HESTREL_ERRORS_HANDLER_TABLE_HPP
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace hestrel::errors {
 
@@ -25,10 +28,46 @@ struct handler_tag {
   bool suppress_print = false;
 };
 
+// The fixed handlers of handles -1 and 0, once made (index handle + 1), and
+// the one-time making itself, which allocates nothing and cannot fail.
+// Hidden: the raise's entry reads it directly.
+extern std::atomic<handler_tag *> fixed_handlers[2] __attribute__((visibility("hidden")));
+handler_tag *make_fixed_handler(int handle);
+
+// The table behind handles from 1 up; null until zkerr_new first grows it.
+// Never destroyed: a message raised from another object's destructor at
+// exit still finds its handler.
+using handler_table = std::vector<std::unique_ptr<handler_tag>>;
+extern handler_table *handlers;
+
+// The table's records as a plain array of record pointers and its length,
+// kept by zkerr_new for the raise's entry, which reads them directly.
+extern handler_tag *const *table_records __attribute__((visibility("hidden")));
+extern std::size_t table_length __attribute__((visibility("hidden")));
+
 // The record a handle names, or null. -1 and 0 make the fixed handlers on
 // their first lookup. Records never move, so a pointer stays valid while the
-// handler lives, even when zkerr_new grows the table meanwhile.
-handler_tag *lookup(int handle);
+// handler lives, even when zkerr_new grows the table meanwhile. Inline: every
+// raise starts here, and a dropped one ends soon after.
+inline handler_tag *lookup(int handle) {
+  if (static_cast<unsigned>(handle) + 1u < 2u) {
+    handler_tag *h = fixed_handlers[handle + 1].load(std::memory_order_acquire);
+    return h ? h : make_fixed_handler(handle);
+  }
+  const handler_table *t = handlers;
+  if (!t || handle < 1 || static_cast<std::size_t>(handle) > t->size()) return nullptr;
+  handler_tag *h = (*t)[handle - 1].get();
+  return h->in_use ? h : nullptr;
+}
+
+// The same without making a fixed handler: null also for one not made yet.
+inline handler_tag *find(int handle) {
+  if (static_cast<unsigned>(handle) + 1u < 2u) return fixed_handlers[handle + 1].load(std::memory_order_acquire);
+  const handler_table *t = handlers;
+  if (!t || handle < 1 || static_cast<std::size_t>(handle) > t->size()) return nullptr;
+  handler_tag *h = (*t)[handle - 1].get();
+  return h->in_use ? h : nullptr;
+}
 
 // Set while the Fortran-callable raise runs: stream output then gets a
 // newline after the message.

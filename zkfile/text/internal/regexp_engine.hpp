@@ -37,10 +37,8 @@ inline unsigned char *node_next(unsigned char *node) {
 // repetition back-off) beyond which a match is abandoned as failed.
 constexpr unsigned max_match_depth = 2000;
 
-// Test and fuzzing hooks; the defaults are the library's own behaviour.
-// The compiler takes its block from this allocator.
-extern void *(*regcomp_allocate)(std::size_t bytes);
-// When not 0, a match that takes more node steps than this is abandoned
+// The fuzzing bound, internal to the library (the fuzz targets link its
+// objects); 0, no bound, is the library's own behaviour. When not 0, a match that takes more node steps than this is abandoned
 // as failed with a FATAL report (the fuzzer bounds backtracking time).
 extern unsigned long regexec_step_limit;
 

@@ -35,10 +35,8 @@ token_tag *lookup(int handle);
 // (reported at FATAL).
 int new_list();
 
-// Every allocation of the token code goes through these, so that tests can
-// make one of them fail: with allocation_countdown at N >= 0 the allocation
-// N calls later fails (once) and the countdown goes back to -1.
-extern long allocation_countdown;
+// Every allocation of the token code goes through these (the C library's
+// allocator; the allocation-failure tests replace that for their program).
 void *allocate(std::size_t size);
 void *allocate_zeroed(std::size_t size);
 void *reallocate(void *block, std::size_t size);
