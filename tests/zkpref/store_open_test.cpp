@@ -242,6 +242,23 @@ TEST_F(StoreOpenTest, RelativeOverrideLocksTheAbsoluteCleanPathAtOpeningAndSynch
             QStringList{QFileInfo(QString::fromStdString(lock_file_for(tmp(), clean))).fileName()});
 }
 
+TEST_F(StoreOpenTest, PlatformVariantOfAGroupNameIsWrittenAndReadBack) {
+  {
+    ZKPREF store(ZKPREF_TRALVENIC);
+    ASSERT_EQ(store.set("x/y", QVariant(1), ""), ZKPREF_SUCCESS);
+    store.beginOsAttribute(ZKPREF_PLATFORM_NONE);
+    ASSERT_EQ(store.set("x", QVariant(2), ""), ZKPREF_SUCCESS);
+    EXPECT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
+  }
+  EXPECT_TRUE(zkpref_test::xmllint_accepts(user_file()));
+  ZKPREF again(ZKPREF_TRALVENIC);
+  ZKpref_Err err = ZKPREF_FAILURE;
+  EXPECT_EQ(again.get<int>("x", &err), 2);
+  EXPECT_EQ(err, ZKPREF_SUCCESS);
+  EXPECT_EQ(again.get<int>("x/y", &err), 1);
+  EXPECT_EQ(err, ZKPREF_SUCCESS);
+}
+
 // Waits up to ms milliseconds for a byte on fd; true when one came.
 bool byte_arrives(int fd, int ms) {
   pollfd p{fd, POLLIN, 0};

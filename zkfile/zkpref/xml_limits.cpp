@@ -107,19 +107,16 @@ bool record_shape(const QVariant &value) {
 qsizetype shared_group_depth(const QStringList &previous, const QStringList &path) {
   if (previous.size() < 2) return 0;
   qsizetype depth = 0;
-  while (depth < previous.size() - 1 && depth < path.size() && previous[depth] == path[depth]) ++depth;
+  // A key never lies wholly inside the open groups: the platform variant of
+  // a name that is also a group closes that group and stands beside it.
+  while (depth < previous.size() - 1 && depth < path.size() - 1 && previous[depth] == path[depth]) ++depth;
   return depth;
 }
 
 bool xml_format_can_hold(const QSettings::SettingsMap &map) {
-  QStringList previous;
   for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {
     QStringList path;
     if (!key_shape(entry.key(), &path) || !record_shape(entry.value())) return false;
-    // A key that lies wholly inside the previous key's groups (a platform
-    // variant of a name that is also a group) would be nested into them.
-    if (shared_group_depth(previous, path) == path.size()) return false;
-    previous = path;
   }
   return true;
 }
