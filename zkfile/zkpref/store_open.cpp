@@ -86,6 +86,31 @@ class QuietDefaultHandle {
   int was_printing_ = 0;
 };
 
+// The user store's status after opening: a file that does not parse is
+// moved aside to its name plus ".corrupt" and the store opens empty.
+ZKpref_Err check_user_store(std::unique_ptr<QSettings> &settings, const QString &path,
+                            const QString &locked_path) {
+  if (settings->status() == QSettings::NoError) return ZKPREF_SUCCESS;
+  qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
+             << status_explanation(settings->status());
+  ZKpref_Err result = status_code(*settings);
+  if (result == ZKPREF_FORMAT_ERROR) {
+    // A file that does not parse is moved aside, never deleted: the user
+    // can still recover what it held, and the store opens empty.
+    ZKprefProtection corrupt_lock(locked_path + QStringLiteral(".corrupt"), 1);
+    if (corrupt_lock.lock() == 0) {
+      settings.reset();
+      const QByteArray from = QFile::encodeName(path);
+      const QByteArray to = QFile::encodeName(path + QStringLiteral(".corrupt"));
+      if (std::rename(from.constData(), to.constData()) == 0) {
+        settings = std::make_unique<QSettings>(path, xml_format());
+        result = status_code(*settings);
+      }
+    }
+  }
+  return result;
+}
+
 }  // namespace
 
 ZKPREF::ZKPREF(ZKPREF_PRODUCTS product, bool migrate) : product(product) {
@@ -97,7 +122,13 @@ ZKPREF::ZKPREF(ZKPREF_PRODUCTS product, bool migrate) : product(product) {
 }
 
 ZKPREF::~ZKPREF() {
-  syncSettings();
+  // A destructor cannot report: a synchronisation that runs out of memory
+  // leaves the pending changes to the settings object, which writes them as
+  // it goes.
+  try {
+    syncSettings();
+  } catch (...) {
+  }
   settings.reset();
   auto &layers = shared_layers();
   layers.nactivehandles.fetch_sub(1);
@@ -146,30 +177,19 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   }
 
   layers.nactivehandles.fetch_add(1);
-  if (settings->status() == QSettings::NoError) return ZKPREF_SUCCESS;
-
-  qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
-             << status_explanation(settings->status());
-  ZKpref_Err result = status_code(*settings);
-  if (result == ZKPREF_FORMAT_ERROR) {
-    // A file that does not parse is moved aside, never deleted: the user
-    // can still recover what it held, and the store opens empty.
-    ZKprefProtection corrupt_lock(locked_path + QStringLiteral(".corrupt"), 1);
-    if (corrupt_lock.lock() == 0) {
-      settings.reset();
-      const QByteArray from = QFile::encodeName(path);
-      const QByteArray to = QFile::encodeName(path + QStringLiteral(".corrupt"));
-      if (std::rename(from.constData(), to.constData()) == 0) {
-        settings = std::make_unique<QSettings>(path, xml_format());
-        result = status_code(*settings);
-      }
-    }
-  }
-  if (result != ZKPREF_SUCCESS) {
-    // No store comes out of a failed opening, so it must not hold the
-    // shared layers alive for the rest of the process.
+  // No store comes out of a failed opening, so it must not hold the shared
+  // layers alive for the rest of the process.
+  auto give_back_count = [&layers] {
     if (layers.nactivehandles.fetch_sub(1) == 1) drop_shared_layers();
+  };
+  ZKpref_Err result = ZKPREF_FAILURE;
+  try {
+    result = check_user_store(settings, path, locked_path);
+  } catch (...) {
+    give_back_count();
+    throw;
   }
+  if (result != ZKPREF_SUCCESS) give_back_count();
   return result;
 }
 
