@@ -7,6 +7,7 @@
 #include <QtCore/QSet>
 #include <QtCore/QStringList>
 
+#include "zkpref/internal/group_scope.hpp"
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
@@ -49,9 +50,8 @@ QStringList gather_keys(QSettings &user) {
   SharedLayers &layers = shared_layers();
   for (QSettings *layer : {layers.first_level_settings.get(), layers.second_level_settings.get()}) {
     if (!layer) continue;
-    layer->beginGroup(full);
+    GroupScope in_group(*layer, full);
     keys += layer->allKeys();
-    layer->endGroup();
   }
   keys.removeDuplicates();
   return keys;
@@ -63,11 +63,9 @@ template <typename T>
 ZKpref_Err ZKPREF::get_list(const std::string &group, std::map<std::string, T> &list) {
   const ZKpref_Err entered = beginGroup(group);
   if (entered != ZKPREF_SUCCESS) return entered;
+  GroupScope in_group(*settings);
   const QStringList keys = gather_keys(*settings);
-  if (keys.isEmpty()) {
-    endGroup();
-    return ZKPREF_KEY_NOT_FOUND;
-  }
+  if (keys.isEmpty()) return ZKPREF_KEY_NOT_FOUND;
   bool unconverted = false;
   for (const QString &key : keys) {
     // A platform variant lists under its plain name.
@@ -81,7 +79,6 @@ ZKpref_Err ZKPREF::get_list(const std::string &group, std::map<std::string, T> &
     else if (err == ZKPREF_SUCCESS)
       list.emplace(utf8, value);  // never replaces an entry already there
   }
-  endGroup();
   if (list.empty()) return ZKPREF_KEY_NOT_FOUND;
   return unconverted ? ZKPREF_TYPE_MISMATCH : ZKPREF_SUCCESS;
 }
@@ -122,9 +119,8 @@ int ZKPREF::getSubgroups(std::vector<std::string> &groups, int depth) {
     const std::size_t before = groups.size();
     for (std::size_t i = begin; i < end; ++i) {
       const std::string parent = groups[i];
-      settings->beginGroup(QString::fromStdString(parent));
+      GroupScope in_group(*settings, QString::fromStdString(parent));
       for (const QString &child : settings->childGroups()) groups.push_back(parent + "/" + child.toStdString());
-      settings->endGroup();
     }
     if (groups.size() > before) ++levels;
     begin = end;

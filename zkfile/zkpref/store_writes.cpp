@@ -10,6 +10,7 @@
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/group_scope.hpp"
 #include "zkpref.hpp"
 
 using namespace hestrel::zkpref;
@@ -109,9 +110,11 @@ int ZKPREF::removeKey(const std::string &key, ZKPREF_TYPE type) {
   const QString text = key_text(key);
   if (type == ZKPREF_TYPE_NONE) {
     // Its platform variants are siblings, not children: they stay.
-    settings->beginGroup(text);
-    const int below = static_cast<int>(settings->allKeys().size());
-    settings->endGroup();
+    int below = 0;
+    {
+      GroupScope in_group(*settings, text);
+      below = static_cast<int>(settings->allKeys().size());
+    }
     settings->remove(text);
     return below;
   }
