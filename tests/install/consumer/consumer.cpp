@@ -2,6 +2,7 @@
 // project built against the installed package would.
 #include <hestrel/pelmoravine_paths.hpp>
 #include <hestrel/zkerr.h>
+#include <hestrel/zkpref.hpp>
 
 #include <cstdio>
 
@@ -15,5 +16,8 @@ int main() {
   zkfile_free_component_string(joined);
   pelmoravine::vardel::CaptureZKErr capture(-1);
   zkerr_throw(-1, 4, "captured\n");
-  return 0;
+  // The store's C++ header brings Qt's types; the package carries Qt to us.
+  bool store_ok = zkpref_source_to_string(ZKPREF_SOURCE_MACHINE) == "machine" &&
+                  getQSettingsFormat() != QSettings::InvalidFormat;
+  return store_ok ? 0 : 1;
 }
