@@ -34,6 +34,8 @@ class ZkprefSweep : public testing::Test {
       const char *value = std::getenv(name);
       saved_.push_back({name, value ? value : "", value != nullptr});
     }
+    old_cwd_ = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
     setenv("HOME", dir_.c_str(), 1);
     setenv("TMPDIR", (dir_ + "/tmp").c_str(), 1);
     setenv("PELMORAVINE_MACHINE_PREFERENCE", "", 1);
@@ -42,6 +44,8 @@ class ZkprefSweep : public testing::Test {
     unsetenv("PELMORAVINE_ZKPREF_SANDBOX");
   }
   void TearDown() override {
+    if (old_cwd_ != nullptr && chdir(old_cwd_) != 0) ADD_FAILURE() << "chdir back";
+    std::free(old_cwd_);
     for (const auto &s : saved_) {
       if (s.was_set) setenv(s.name.c_str(), s.value.c_str(), 1);
       else unsetenv(s.name.c_str());
@@ -55,6 +59,7 @@ class ZkprefSweep : public testing::Test {
   };
   std::vector<Saved> saved_;
   std::string dir_;
+  char *old_cwd_ = nullptr;
 };
 
 void typical_use(ZKpref handle, alloc_test::outcome &out) {
