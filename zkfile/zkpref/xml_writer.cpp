@@ -33,7 +33,10 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   // access error and leaves the file on disk untouched.
   if (!xml_format_can_hold(map)) return false;
 
-  QXmlStreamWriter xml(&device);
+  // Built in memory and handed to the device in one write: the device's
+  // own bookkeeping per write costs more than the text.
+  QByteArray text;
+  QXmlStreamWriter xml(&text);
   xml.setAutoFormatting(true);
   xml.writeStartDocument();
   xml.writeStartElement(QStringLiteral("ApplicationSettings"));
@@ -67,7 +70,8 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   close_elements(xml, previous.size());
   xml.writeEndElement();
   xml.writeEndDocument();
-  return !xml.hasError();
+  if (xml.hasError()) return false;
+  return device.write(text) == text.size();
 }
 
 }  // namespace hestrel::zkpref
