@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "internal/failure_memo.hpp"
 #include "internal/regexp_engine.hpp"
 #include "zk_regexp.h"
@@ -19,6 +23,7 @@ namespace {
 // searches never pay for the memory.
 constexpr unsigned long memo_after_entries = 64;
 
+// Whether c is one of the set's characters; never true for the NUL.
 bool in_set(const char *set, char c) {
   for (; *set; ++set)
     if (*set == c) return true;
@@ -86,40 +91,46 @@ bool Matcher::known_failure(unsigned stored) {
   return true;
 }
 
-// How often the simple node matches in a row from the cursor; the cursor
-// ends after the last repetition.
-std::size_t Matcher::repeat(unsigned char *node) {
-  const char *scan = reginput;
+// How often the simple node matches in a row from at; the end of the run.
+const char *run_end(const unsigned char *node, const char *at) {
   const char *set = node_text(node);
   switch (node_op(node)) {
     case RX_ANY:
-      scan += std::strlen(scan);
-      break;
+      return at + std::strlen(at);
     case RX_LITERAL:
-      while (*scan != '\0' && *scan == *set) ++scan;
-      break;
-    case RX_ANY_OF:
-    case RX_ANY_BUT: {
-      // One test per character: a table of the set, the NUL outside it.
-      bool wanted = node_op(node) == RX_ANY_OF;
+      while (*at != '\0' && *at == *set) ++at;
+      return at;
+    default: {
+      // RX_ANY_OF or RX_ANY_BUT: one test per character against a table
+      // of the set, the NUL outside it.
       std::uint64_t table[4] = {0, 0, 0, 0};
       for (const unsigned char *s = reinterpret_cast<const unsigned char *>(set); *s; ++s)
         table[*s >> 6] |= std::uint64_t{1} << (*s & 63);
-      if (!wanted) {
+      if (node_op(node) == RX_ANY_BUT) {
         for (std::uint64_t &word : table) word = ~word;
         table[0] &= ~std::uint64_t{1};
       }
       for (;;) {
-        unsigned char c = static_cast<unsigned char>(*scan);
-        if (!((table[c >> 6] >> (c & 63)) & 1)) break;
-        ++scan;
+        unsigned char c = static_cast<unsigned char>(*at);
+        if (!((table[c >> 6] >> (c & 63)) & 1)) return at;
+        ++at;
       }
-      break;
     }
-    default:
-      report("internal foulup");
-      return 0;
   }
+}
+
+bool is_simple(unsigned char op) {
+  return op == RX_ANY || op == RX_ANY_OF || op == RX_ANY_BUT || op == RX_LITERAL;
+}
+
+// How often the simple node matches in a row from the cursor; the cursor
+// ends after the last repetition.
+std::size_t Matcher::repeat(unsigned char *node) {
+  if (!is_simple(node_op(node))) {
+    report("internal foulup");
+    return 0;
+  }
+  const char *scan = run_end(node, reginput);
   std::size_t count = static_cast<std::size_t>(scan - reginput);
   reginput = scan;
   return count;
@@ -129,6 +140,113 @@ std::size_t Matcher::repeat(unsigned char *node) {
 // stands: the character after the repetition must start a following literal.
 inline bool may_follow(const unsigned char *next, const char *cursor) {
   return !next || node_op(next) != RX_LITERAL || *cursor == *node_text(next);
+}
+
+// A chain of simple nodes matched from at without a call of its own, and
+// with repeat also one repetition whose successors are such a chain: 1 when
+// it runs to RX_END (the cursor then ends the match), 0 when it fails, -1
+// when it holds a true choice, a group, a second repetition or a broken
+// link, which only the full walk may judge. Nothing here can reach the
+// depth bound or raise a report, so the answer is the full walk's.
+template <bool repeat_allowed>
+inline __attribute__((always_inline)) int simple_chain(const char *regbol, const unsigned char *node,
+                                                       const char *at, const char **end);
+
+// The chain after a repetition: no further repetition.
+__attribute__((noinline)) int simple_tail(const char *regbol, const unsigned char *node, const char *at,
+                                          const char **end) {
+  return simple_chain<false>(regbol, node, at, end);
+}
+
+template <bool repeat_allowed>
+inline __attribute__((always_inline)) int simple_chain(const char *regbol, const unsigned char *node,
+                                                       const char *at, const char **end) {
+  for (;;) {
+    switch (node_op(node)) {
+      case RX_END:
+        *end = at;
+        return 1;
+      case RX_LINE_START:
+        if (at != regbol) return 0;
+        break;
+      case RX_LINE_END:
+        if (*at != '\0') return 0;
+        break;
+      case RX_ANY:
+        if (*at == '\0') return 0;
+        ++at;
+        break;
+      case RX_ANY_OF:
+        if (!in_set(node_text(node), *at)) return 0;  // the NUL is in no set
+        ++at;
+        break;
+      case RX_ANY_BUT:
+        if (*at == '\0' || in_set(node_text(node), *at)) return 0;
+        ++at;
+        break;
+      case RX_LITERAL: {
+        const char *text = node_text(node);
+        do {
+          if (*at != *text) return 0;
+          ++at;
+        } while (*++text);
+        break;
+      }
+      case RX_EMPTY:
+        break;
+      case RX_ALT: {
+        unsigned offset = node_offset(node);
+        if (offset != 0 && node_op(node + offset) == RX_ALT) return -1;
+        node += 3;  // a choice of one: its own chain
+        continue;
+      }
+      case RX_STAR:
+      case RX_PLUS: {
+        unsigned offset = node_offset(node);
+        if constexpr (!repeat_allowed) return -1;
+        if (offset == 0 || !is_simple(node_op(node + 3))) return -1;
+        const unsigned char *next = node + offset;
+        std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
+        if (node_op(next) == RX_LITERAL) {
+          // Only where the literal's first character stands, from the
+          // longest repetition down; "." runs to the NUL, so the last such
+          // character is the first candidate.
+          const char c = *node_text(next);
+          const char *low = at + least;
+          const char *cursor;
+          if (node_op(node + 3) == RX_ANY) {
+            if (*at == '\0' && least) return 0;
+            cursor = std::strrchr(at, c);
+          } else {
+            std::size_t count = static_cast<std::size_t>(run_end(node + 3, at) - at);
+            if (count < least) return 0;
+            cursor = static_cast<const char *>(memrchr(low, c, count - least + 1));
+          }
+          while (cursor && cursor >= low) {
+            int found = simple_tail(regbol, next, cursor, end);
+            if (found != 0) return found;
+            cursor = static_cast<const char *>(memrchr(low, c, static_cast<std::size_t>(cursor - low)));
+          }
+          return 0;
+        }
+        std::size_t count = static_cast<std::size_t>(run_end(node + 3, at) - at);
+        if (count < least) return 0;
+        for (;;) {
+          if (may_follow(next, at + count)) {
+            int found = simple_tail(regbol, next, at + count, end);
+            if (found != 0) return found;
+          }
+          if (count == least) return 0;
+          --count;
+        }
+      }
+      default:
+        return -1;
+    }
+    unsigned offset = node_offset(node);
+    if (offset == 0) return -1;
+    node += offset;
+  }
 }
 
 // 1 when the program, entered at node with the cursor where it stands, runs
@@ -230,13 +348,16 @@ int Matcher::regmatch(unsigned char *node) {
           if (may_follow(next, reginput)) {
             if (memo.active() && next && !row) row = memo.row(next);
             unsigned stored = row ? row[reginput - regbol] : 0;
-            int found;
+            int found = -1;
             if (stored) {
               found = 0;
               known_failure(stored);
-            } else {
-              found = regmatch(next);
+            } else if (next && depth < max_match_depth && regexec_step_limit == 0) {
+              // What a call would find when it makes no call of its own.
+              found = simple_tail(regbol, next, reginput, &reginput);
+              if (found >= 0) height = 0;
             }
+            if (found < 0) found = regmatch(next);
             if (height + 1 > below) below = height + 1;
             if (found) {
               matched = 1;
@@ -297,11 +418,117 @@ int attempt(zk_regexp *expression, Matcher &m, const char *start) {
   return 1;
 }
 
+// Twenty pointers in wide stores: a string instruction, which a plain loop
+// compiles to, costs more to start than all the stores together.
 void clear_match(zk_regexp *expression) {
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < ZK_NSUBEXP; i += 2) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(expression->match_start + i), zero);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(expression->match_end + i), zero);
+  }
+#else
   for (int i = 0; i < ZK_NSUBEXP; ++i) {
     expression->match_start[i] = nullptr;
     expression->match_end[i] = nullptr;
   }
+#endif
+}
+
+// The attempts from start on, in the order the hints give, each a full walk;
+// the match fields are already cleared.
+int full_search(zk_regexp *expression, const char *subject, const char *start) {
+  Matcher m;
+  m.regbol = subject;
+  m.reginput = subject;
+  m.regstartp = expression->match_start;
+  m.regendp = expression->match_end;
+  if (expression->anchored) return attempt(expression, m, start);
+  const char *scan = start;
+  if (expression->first_char != '\0') {
+    for (; scan; scan = std::strchr(scan + 1, expression->first_char)) {
+      if (attempt(expression, m, scan)) return 1;
+      if (m.abandoned) return 0;
+    }
+    return 0;
+  }
+  do {
+    if (attempt(expression, m, scan)) return 1;
+    if (m.abandoned) return 0;
+  } while (*scan++ != '\0');
+  return 0;
+}
+
+constexpr std::size_t no_fixed_width = static_cast<std::size_t>(-1);
+
+// The width of a program that is one chain of simple nodes of fixed width
+// ending in RX_LINE_END and RX_END, or no_fixed_width.
+std::size_t fixed_width_to_end(const unsigned char *node) {
+  std::size_t width = 0;
+  for (;;) {
+    switch (node_op(node)) {
+      case RX_ANY:
+      case RX_ANY_OF:
+      case RX_ANY_BUT:
+        ++width;
+        break;
+      case RX_LITERAL:
+        width += std::strlen(node_text(node));
+        break;
+      case RX_LINE_START:
+      case RX_EMPTY:
+        break;
+      case RX_LINE_END: {
+        unsigned offset = node_offset(node);
+        return offset != 0 && node_op(node + offset) == RX_END ? width : no_fixed_width;
+      }
+      case RX_ALT: {
+        unsigned offset = node_offset(node);
+        if (offset != 0 && node_op(node + offset) == RX_ALT) return no_fixed_width;
+        node += 3;
+        continue;
+      }
+      default:
+        return no_fixed_width;
+    }
+    unsigned offset = node_offset(node);
+    if (offset == 0) return no_fixed_width;
+    node += offset;
+  }
+}
+
+// A successful attempt that needed no walk: the match, and no group.
+int simple_match(zk_regexp *expression, const char *start, const char *end) {
+  expression->match_start[0] = const_cast<char *>(start);
+  expression->match_end[0] = const_cast<char *>(end);
+  return 1;
+}
+
+bool match_cleared(const zk_regexp *expression) {
+  std::uintptr_t any = 0;
+  for (int i = 0; i < ZK_NSUBEXP; ++i)
+    any |= reinterpret_cast<std::uintptr_t>(expression->match_start[i]) |
+           reinterpret_cast<std::uintptr_t>(expression->match_end[i]);
+  return any == 0;
+}
+
+// An unanchored search for a program of fixed width that ends at the NUL:
+// a match can only start that width before the NUL, and every other
+// attempt fails without a word, so only that one is made. The match fields
+// are cleared when the full search would have made any attempt.
+int search_fixed_width(zk_regexp *expression, const char *subject, std::size_t width) {
+  const unsigned char *program = expression->program + 1;
+  std::size_t length = std::strlen(subject);
+  const char *start = length >= width ? subject + (length - width) : nullptr;
+  const char first = expression->first_char;
+  if (first != '\0' && (!start || *start != first)) {
+    if (!match_cleared(expression) && std::strchr(subject, first)) clear_match(expression);
+    return 0;
+  }
+  clear_match(expression);
+  const char *end = nullptr;
+  if (start && simple_chain<true>(subject, program, start, &end) == 1) return simple_match(expression, start, end);
+  return 0;
 }
 
 }  // namespace
@@ -328,32 +555,38 @@ extern "C" int zk_regexec(zk_regexp *expression, const char *subject) {
     if (!scan) return 0;
   }
 
-  Matcher m;
-  m.regbol = subject;
-  m.reginput = subject;
-  m.regstartp = expression->match_start;
-  m.regendp = expression->match_end;
-
+  // Attempts that hold no choice, group or second repetition are answered
+  // without the walk; the first that is not goes to the walk with the rest.
+  const unsigned char *program = expression->program + 1;
+  const bool simple = regexec_step_limit == 0;
+  const char *end = nullptr;
   if (expression->anchored) {
     clear_match(expression);
-    return attempt(expression, m, subject);
+    int found = simple ? simple_chain<true>(subject, program, subject, &end) : -1;
+    if (found == 1) return simple_match(expression, subject, end);
+    return found == 0 ? 0 : full_search(expression, subject, subject);
+  }
+  if (simple) {
+    std::size_t width = fixed_width_to_end(program);
+    if (width != no_fixed_width) return search_fixed_width(expression, subject, width);
   }
   const char *scan = subject;
   if (expression->first_char != '\0') {
-    bool cleared = false;
-    while ((scan = std::strchr(scan, expression->first_char)) != nullptr) {
-      if (!cleared) clear_match(expression);
-      cleared = true;
-      if (attempt(expression, m, scan)) return 1;
-      if (m.abandoned) return 0;
-      ++scan;
+    scan = std::strchr(scan, expression->first_char);
+    if (!scan) return 0;
+    clear_match(expression);
+    for (; scan; scan = std::strchr(scan + 1, expression->first_char)) {
+      int found = simple ? simple_chain<true>(subject, program, scan, &end) : -1;
+      if (found == 1) return simple_match(expression, scan, end);
+      if (found < 0) return full_search(expression, subject, scan);
     }
     return 0;
   }
   clear_match(expression);
   do {
-    if (attempt(expression, m, scan)) return 1;
-    if (m.abandoned) return 0;
+    int found = simple ? simple_chain<true>(subject, program, scan, &end) : -1;
+    if (found == 1) return simple_match(expression, scan, end);
+    if (found < 0) return full_search(expression, subject, scan);
   } while (*scan++ != '\0');
   return 0;
 }

@@ -7,7 +7,7 @@
 
 namespace hestrel::text::regexp {
 
-FailureMemo::~FailureMemo() {
+void FailureMemo::release() {
   for (std::size_t i = 0; i < capacity_; ++i) std::free(slots_[i].row);
   std::free(slots_);
 }

@@ -20,7 +20,9 @@ class FailureMemo {
   FailureMemo() = default;
   FailureMemo(const FailureMemo &) = delete;
   FailureMemo &operator=(const FailureMemo &) = delete;
-  ~FailureMemo();
+  ~FailureMemo() {
+    if (slots_) release();
+  }
 
   // Starts remembering for a subject of length positions past its start.
   void activate(std::size_t length);
@@ -38,6 +40,7 @@ class FailureMemo {
   };
   std::size_t slot_of(const unsigned char *node) const;
   bool grow();
+  void release();
 
   std::size_t positions_ = 0;  // entries per row: the subject's length + 1
   Slot *slots_ = nullptr;      // open addressing on the node's address
