@@ -40,6 +40,8 @@ const char *const indent22 = "                      ";
 
 bool index_ok(const token_tag &t, int index) { return index >= 0 && index < t.count; }
 
+}  // namespace
+
 // Appends a token the list then owns; on failure the token is freed and the
 // list is as it was.
 int append_owned(token_tag &t, char *token) {
@@ -62,6 +64,8 @@ int append_owned(token_tag &t, char *token) {
   t.tokens[t.count++] = token;
   return 0;
 }
+
+namespace {
 
 // A blank-filled token of max(length, width) characters holding string.
 // A string that would not lie inside the token at its offset is placed
