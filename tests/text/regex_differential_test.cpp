@@ -106,6 +106,23 @@ TEST_F(RegexDifferential, AgreesOnGeneratedPatterns) {
   EXPECT_GT(compiled, 1000);
 }
 
+// Several repetitions over longer subjects, where the memory of failures
+// is in use: still polynomial for the plain walk.
+TEST_F(RegexDifferential, AgreesWhereFailuresAreRemembered) {
+  std::mt19937 rng(3);
+  const std::string pieces[] = {"a*", "b*", "(a|b)", "a", "b", ".*", "[ab]*", "(ab)*", "(a)+", "b?", "(a*b)*"};
+  for (int i = 0; i < 1500; ++i) {
+    std::string pattern = rng() % 2 ? "^" : "";
+    for (int k = static_cast<int>(rng() % 5); k >= 0; --k) pattern += pieces[rng() % std::size(pieces)];
+    pattern += rng() % 2 ? "c" : "c$";
+    std::string subject;
+    for (int k = 30 + static_cast<int>(rng() % 20); k > 0; --k) subject += rng() % 4 ? 'a' : 'b';
+    expect_same(pattern, subject + "c");
+    expect_same(pattern, subject + "xc");
+    expect_same(pattern, subject + "cb");
+  }
+}
+
 // Patterns that make a walk without memory exponential, on texts short
 // enough for that walk to finish.
 const char *const blow_ups[] = {"(a+)+$", "(a|aa)*c", "(x+x+)+y", "(aa?)*b", "(a|a)*b", "^(a+)+$",
@@ -126,7 +143,7 @@ TEST_F(RegexDifferential, AgreesOnBlowUpsWhereTheOldWalkFinishes) {
 // would now cross the bound.
 TEST_F(RegexDifferential, AgreesAroundTheDepthBound) {
   for (const char *p : {"^(aa|a)(a|b)*c", "^(aa|a)(aa|a)(a|b)*c", "^a?(a|b)*c", "^(a|b)?(a|b)*c", "^((a)|b)*$",
-                        "^a(a)+c"})
+                        "^a(a)+c", "^a*(a|b)*c", "^(aa|a)a*(a|b)*c", "^a+(a)+c"})
     for (std::size_t n = 490; n < 515; ++n) expect_same(p, std::string(n, 'a') + "x");
   std::string ab;
   for (std::size_t n = 0; n < 515; ++n) {

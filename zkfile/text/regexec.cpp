@@ -338,9 +338,28 @@ int Matcher::regmatch(unsigned char *node) {
       case RX_STAR:
       case RX_PLUS: {
         save = reginput;
+        const unsigned long loop_reports = reports;
         count = repeat(node_operand(node));
         if (node_op(node) == RX_PLUS && count == 0) goto out;
         std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
+        unsigned loop_below = 0;  // deepest nesting of this repetition's calls
+        if (memo.active() && count > least) {
+          // The same repetition one character on runs to the same end and
+          // tried every position but the last of this one: if it failed,
+          // its calls fail again here, as deep as they went there.
+          std::uint16_t *self = memo.row(node);
+          unsigned stored = self ? self[save + 1 - regbol] : 0;
+          if (stored) {
+            loop_below = stored - 1;
+            if (loop_below > below) below = loop_below;
+            if (loop_below > 0 && depth + loop_below - 1 >= max_match_depth) {
+              abandoned = true;
+              report("recursion too deep");
+              goto out;
+            }
+            count = least;
+          }
+        }
         // Known failures of the successor are answered here, without a call.
         std::uint16_t *row = nullptr;
         for (;;) {
@@ -358,15 +377,20 @@ int Matcher::regmatch(unsigned char *node) {
               if (found >= 0) height = 0;
             }
             if (found < 0) found = regmatch(next);
-            if (height + 1 > below) below = height + 1;
+            if (height + 1 > loop_below) loop_below = height + 1;
             if (found) {
               matched = 1;
               goto out;
             }
           }
-          if (abandoned || count == least) goto out;
+          if (abandoned) goto out;
+          if (count == least) break;
           --count;
         }
+        if (loop_below > below) below = loop_below;
+        if (reports == loop_reports && memo.active())
+          memo.record(node, static_cast<std::size_t>(save - regbol), loop_below);
+        goto out;
       }
       default:
         if (node_op(node) > RX_OPEN && node_op(node) < RX_OPEN + ZK_NSUBEXP) {
