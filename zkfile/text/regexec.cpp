@@ -33,6 +33,7 @@ bool in_set(const char *set, char c) {
 // Working state of one zk_regexec call. The recursive walk keeps its own
 // frames small by holding everything else here.
 struct Matcher {
+  const unsigned char *program;  // the expression's program
   const char *regbol;    // start of the subject
   const char *reginput;  // cursor
   char **regstartp;      // the expression's match_start
@@ -123,6 +124,24 @@ bool is_simple(unsigned char op) {
   return op == RX_ANY || op == RX_ANY_OF || op == RX_ANY_BUT || op == RX_LITERAL;
 }
 
+// Whether the simple node matches the character at at (false for any
+// other node).
+bool matches_once(const unsigned char *node, const char *at) {
+  char c = *at;
+  switch (node_op(node)) {
+    case RX_ANY:
+      return c != '\0';
+    case RX_LITERAL:
+      return c != '\0' && c == *node_text(node);
+    case RX_ANY_OF:
+      return in_set(node_text(node), c);
+    case RX_ANY_BUT:
+      return c != '\0' && !in_set(node_text(node), c);
+    default:
+      return false;
+  }
+}
+
 // How often the simple node matches in a row from the cursor; the cursor
 // ends after the last repetition.
 std::size_t Matcher::repeat(unsigned char *node) {
@@ -148,9 +167,19 @@ inline bool may_follow(const unsigned char *next, const char *cursor) {
 // when it holds a true choice, a group, a second repetition or a broken
 // link, which only the full walk may judge. Nothing here can reach the
 // depth bound or raise a report, so the answer is the full walk's.
+// A repetition of a simple chain that failed from its start to the end of
+// its run: entered again inside that run by a later attempt, it only has
+// fewer of the same positions to try.
+struct FailedRun {
+  const unsigned char *node = nullptr;
+  const char *from = nullptr;
+  const char *to = nullptr;
+};
+
 template <bool repeat_allowed>
 inline __attribute__((always_inline)) int simple_chain(const char *regbol, const unsigned char *node,
-                                                       const char *at, const char **end);
+                                                       const char *at, const char **end,
+                                                       FailedRun *failed = nullptr);
 
 // The chain after a repetition: no further repetition.
 __attribute__((noinline)) int simple_tail(const char *regbol, const unsigned char *node, const char *at,
@@ -160,7 +189,7 @@ __attribute__((noinline)) int simple_tail(const char *regbol, const unsigned cha
 
 template <bool repeat_allowed>
 inline __attribute__((always_inline)) int simple_chain(const char *regbol, const unsigned char *node,
-                                                       const char *at, const char **end) {
+                                                       const char *at, const char **end, FailedRun *failed) {
   for (;;) {
     switch (node_op(node)) {
       case RX_END:
@@ -207,6 +236,9 @@ inline __attribute__((always_inline)) int simple_chain(const char *regbol, const
         if (offset == 0 || !is_simple(node_op(node + 3))) return -1;
         const unsigned char *next = node + offset;
         std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
+        if (failed && failed->node == node && failed->from < at && at <= failed->to) return 0;
+        const char *run_to = nullptr;  // known once counted
+        int found = 0;
         if (node_op(next) == RX_LITERAL) {
           // Only where the literal's first character stands, from the
           // longest repetition down; "." runs to the NUL, so the last such
@@ -218,27 +250,34 @@ inline __attribute__((always_inline)) int simple_chain(const char *regbol, const
             if (*at == '\0' && least) return 0;
             cursor = std::strrchr(at, c);
           } else {
-            std::size_t count = static_cast<std::size_t>(run_end(node + 3, at) - at);
-            if (count < least) return 0;
-            cursor = static_cast<const char *>(memrchr(low, c, count - least + 1));
+            run_to = run_end(node + 3, at);
+            if (static_cast<std::size_t>(run_to - at) < least) return 0;
+            cursor = static_cast<const char *>(memrchr(low, c, static_cast<std::size_t>(run_to - low) + 1));
           }
           while (cursor && cursor >= low) {
-            int found = simple_tail(regbol, next, cursor, end);
-            if (found != 0) return found;
+            found = simple_tail(regbol, next, cursor, end);
+            if (found != 0) break;
             cursor = static_cast<const char *>(memrchr(low, c, static_cast<std::size_t>(cursor - low)));
           }
-          return 0;
-        }
-        std::size_t count = static_cast<std::size_t>(run_end(node + 3, at) - at);
-        if (count < least) return 0;
-        for (;;) {
-          if (may_follow(next, at + count)) {
-            int found = simple_tail(regbol, next, at + count, end);
-            if (found != 0) return found;
+        } else {
+          run_to = run_end(node + 3, at);
+          std::size_t count = static_cast<std::size_t>(run_to - at);
+          if (count < least) return 0;
+          for (;;) {
+            if (may_follow(next, at + count)) {
+              found = simple_tail(regbol, next, at + count, end);
+              if (found != 0) break;
+            }
+            if (count == least) break;
+            --count;
           }
-          if (count == least) return 0;
-          --count;
         }
+        if (found == 0 && failed) {
+          failed->node = node;
+          failed->from = at;
+          failed->to = run_to ? run_to : at + std::strlen(at);
+        }
+        return found;
       }
       default:
         return -1;
@@ -261,7 +300,7 @@ int Matcher::regmatch(unsigned char *node) {
       if (stored && known_failure(stored)) return 0;
     }
   }
-  if (++entries == memo_after_entries) memo.activate(std::strlen(regbol));
+  if (++entries == memo_after_entries) memo.activate(program, std::strlen(regbol));
   if (!enter()) {
     height = 0;
     return 0;
@@ -339,11 +378,11 @@ int Matcher::regmatch(unsigned char *node) {
       case RX_PLUS: {
         save = reginput;
         const unsigned long loop_reports = reports;
-        count = repeat(node_operand(node));
-        if (node_op(node) == RX_PLUS && count == 0) goto out;
-        std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
+        const std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
+        const unsigned char *operand = node_operand(node);
         unsigned loop_below = 0;  // deepest nesting of this repetition's calls
-        if (memo.active() && count > least) {
+        bool rest_known = false;
+        if (memo.active() && matches_once(operand, save) && (least == 0 || matches_once(operand, save + 1))) {
           // The same repetition one character on runs to the same end and
           // tried every position but the last of this one: if it failed,
           // its calls fail again here, as deep as they went there.
@@ -351,17 +390,24 @@ int Matcher::regmatch(unsigned char *node) {
           unsigned stored = self ? self[save + 1 - regbol] : 0;
           if (stored) {
             loop_below = stored - 1;
-            if (loop_below > below) below = loop_below;
             if (loop_below > 0 && depth + loop_below - 1 >= max_match_depth) {
               abandoned = true;
               report("recursion too deep");
               goto out;
             }
             count = least;
+            rest_known = true;
           }
+        }
+        if (!rest_known) {
+          count = repeat(node_operand(node));
+          if (count < least) goto out;
         }
         // Known failures of the successor are answered here, without a call.
         std::uint16_t *row = nullptr;
+        // Each position tried ends the attempts of this repetition entered
+        // that much later, which are remembered on the way.
+        std::uint16_t *self = nullptr;
         for (;;) {
           reginput = save + count;
           if (may_follow(next, reginput)) {
@@ -371,7 +417,8 @@ int Matcher::regmatch(unsigned char *node) {
             if (stored) {
               found = 0;
               known_failure(stored);
-            } else if (next && depth < max_match_depth && regexec_step_limit == 0) {
+            } else if (next && node_op(next) != RX_STAR && node_op(next) != RX_PLUS && depth < max_match_depth &&
+                       regexec_step_limit == 0) {
               // What a call would find when it makes no call of its own.
               found = simple_tail(regbol, next, reginput, &reginput);
               if (found >= 0) height = 0;
@@ -385,10 +432,15 @@ int Matcher::regmatch(unsigned char *node) {
           }
           if (abandoned) goto out;
           if (count == least) break;
+          if (memo.active() && reports == loop_reports) {
+            if (!self) self = memo.row_for(node);
+            if (self) self[save + count - least - regbol] = static_cast<std::uint16_t>(loop_below + 1);
+          }
           --count;
         }
         if (loop_below > below) below = loop_below;
-        if (reports == loop_reports && memo.active())
+        // When the repetition began this walk, the walk's own record says it.
+        if (reports == loop_reports && memo.active() && (node != first || save != entry))
           memo.record(node, static_cast<std::size_t>(save - regbol), loop_below);
         goto out;
       }
@@ -463,6 +515,7 @@ void clear_match(zk_regexp *expression) {
 // the match fields are already cleared.
 int full_search(zk_regexp *expression, const char *subject, const char *start) {
   Matcher m;
+  m.program = expression->program;
   m.regbol = subject;
   m.reginput = subject;
   m.regstartp = expression->match_start;
@@ -599,16 +652,18 @@ extern "C" int zk_regexec(zk_regexp *expression, const char *subject) {
     scan = std::strchr(scan, expression->first_char);
     if (!scan) return 0;
     clear_match(expression);
+    FailedRun failed;
     for (; scan; scan = std::strchr(scan + 1, expression->first_char)) {
-      int found = simple ? simple_chain<true>(subject, program, scan, &end) : -1;
+      int found = simple ? simple_chain<true>(subject, program, scan, &end, &failed) : -1;
       if (found == 1) return simple_match(expression, scan, end);
       if (found < 0) return full_search(expression, subject, scan);
     }
     return 0;
   }
   clear_match(expression);
+  FailedRun failed;
   do {
-    int found = simple ? simple_chain<true>(subject, program, scan, &end) : -1;
+    int found = simple ? simple_chain<true>(subject, program, scan, &end, &failed) : -1;
     if (found == 1) return simple_match(expression, scan, end);
     if (found < 0) return full_search(expression, subject, scan);
   } while (*scan++ != '\0');

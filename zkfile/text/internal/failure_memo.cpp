@@ -1,5 +1,5 @@
-// The matcher's memory of failed attempts: a small open-addressing table
-// from node to a row of per-position entries, both from calloc.
+// The matcher's memory of failed attempts: a table from a node's place in
+// the program to its row of per-position entries, all from calloc.
 #include "internal/failure_memo.hpp"
 
 #include <cstdint>
@@ -7,50 +7,34 @@
 
 namespace hestrel::text::regexp {
 
+bool FailureMemo::activate(const unsigned char *program, std::size_t length) {
+  index_ = static_cast<std::uint16_t *>(std::calloc(max_offset, sizeof(std::uint16_t)));
+  program_ = program;
+  positions_ = length + 1;
+  return index_ != nullptr;
+}
+
 void FailureMemo::release() {
-  for (std::size_t i = 0; i < capacity_; ++i) std::free(slots_[i].row);
-  std::free(slots_);
+  for (std::size_t i = 0; i < row_count_; ++i) std::free(rows_[i]);
+  std::free(rows_);
+  std::free(index_);
 }
 
-void FailureMemo::activate(std::size_t length) { positions_ = length + 1; }
-
-std::size_t FailureMemo::slot_of(const unsigned char *node) const {
-  std::size_t mask = capacity_ - 1;
-  std::size_t i = (reinterpret_cast<std::uintptr_t>(node) * 0x9E3779B97F4A7C15ull >> 20) & mask;
-  while (slots_[i].node && slots_[i].node != node) i = (i + 1) & mask;
-  return i;
-}
-
-std::uint16_t *FailureMemo::row(const unsigned char *node) const {
-  if (used_ == 0) return nullptr;
-  return slots_[slot_of(node)].row;
-}
-
-bool FailureMemo::grow() {
-  std::size_t capacity = capacity_ ? 2 * capacity_ : 16;
-  auto *slots = static_cast<Slot *>(std::calloc(capacity, sizeof(Slot)));
-  if (!slots) return false;
-  Slot *old = slots_;
-  std::size_t old_capacity = capacity_;
-  slots_ = slots;
-  capacity_ = capacity;
-  for (std::size_t i = 0; i < old_capacity; ++i)
-    if (old[i].node) slots_[slot_of(old[i].node)] = old[i];
-  std::free(old);
-  return true;
-}
-
-void FailureMemo::record(const unsigned char *node, std::size_t position, unsigned height) {
-  if (!active() || position >= positions_) return;
-  if (2 * (used_ + 1) > capacity_ && !grow()) return;
-  Slot &slot = slots_[slot_of(node)];
-  if (!slot.row) {
-    slot.row = static_cast<std::uint16_t *>(std::calloc(positions_, sizeof(std::uint16_t)));
-    if (!slot.row) return;
-    slot.node = node;
-    ++used_;
+std::uint16_t *FailureMemo::make_row(const unsigned char *node) {
+  std::uintptr_t at = reinterpret_cast<std::uintptr_t>(node) - reinterpret_cast<std::uintptr_t>(program_);
+  if (!index_ || at >= max_offset) return nullptr;
+  if (row_count_ == row_capacity_) {
+    std::size_t capacity = row_capacity_ ? 2 * row_capacity_ : 16;
+    void *grown = std::realloc(rows_, capacity * sizeof(std::uint16_t *));
+    if (!grown) return nullptr;
+    rows_ = static_cast<std::uint16_t **>(grown);
+    row_capacity_ = capacity;
   }
-  slot.row[position] = static_cast<std::uint16_t>(height + 1);
+  auto *entries = static_cast<std::uint16_t *>(std::calloc(positions_, sizeof(std::uint16_t)));
+  if (!entries) return nullptr;
+  rows_[row_count_++] = entries;
+  index_[at] = static_cast<std::uint16_t>(row_count_);
+  return entries;
 }
 
 }  // namespace hestrel::text::regexp

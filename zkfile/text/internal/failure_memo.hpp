@@ -12,40 +12,55 @@ namespace hestrel::text::regexp {
 // position fails every time once it failed. Each entry keeps one more than
 // the nesting depth the failed attempt reached below itself (0: not known),
 // so a repeated attempt can still answer to the depth bound exactly as a
-// full walk would. Rows of one entry per position are made per node on the
-// first failure recorded for it; without memory an attempt is simply not
-// remembered.
+// full walk would. A row of one entry per position is made per node on the
+// first failure recorded for it, so the memory grows with the nodes that
+// backtrack; without memory an attempt is simply not remembered.
 class FailureMemo {
  public:
   FailureMemo() = default;
   FailureMemo(const FailureMemo &) = delete;
   FailureMemo &operator=(const FailureMemo &) = delete;
   ~FailureMemo() {
-    if (slots_) release();
+    if (index_) release();
   }
 
-  // Starts remembering for a subject of length positions past its start.
-  void activate(std::size_t length);
-  bool active() const { return positions_ != 0; }
+  // Starts remembering for the program that begins at program and a
+  // subject of length characters; false without memory.
+  bool activate(const unsigned char *program, std::size_t length);
+  bool active() const { return index_ != nullptr; }
 
   // The row of node, or null while nothing failed there.
-  std::uint16_t *row(const unsigned char *node) const;
+  std::uint16_t *row(const unsigned char *node) const {
+    std::uintptr_t at = reinterpret_cast<std::uintptr_t>(node) - reinterpret_cast<std::uintptr_t>(program_);
+    if (!index_ || at >= max_offset) return nullptr;
+    unsigned i = index_[at];
+    return i ? rows_[i - 1] : nullptr;
+  }
+  // The row of node, made when missing; null without memory.
+  std::uint16_t *row_for(const unsigned char *node) {
+    std::uint16_t *found = row(node);
+    return found ? found : make_row(node);
+  }
   // Records that node failed at position with the given height below it.
-  void record(const unsigned char *node, std::size_t position, unsigned height);
+  void record(const unsigned char *node, std::size_t position, unsigned height) {
+    if (position >= positions_) return;
+    if (std::uint16_t *entries = row_for(node)) entries[position] = static_cast<std::uint16_t>(height + 1);
+  }
 
  private:
-  struct Slot {
-    const unsigned char *node;
-    std::uint16_t *row;
-  };
-  std::size_t slot_of(const unsigned char *node) const;
-  bool grow();
+  // Compiled programs stay below this many bytes; nodes beyond are not
+  // remembered.
+  static constexpr std::size_t max_offset = 32768;
+
+  std::uint16_t *make_row(const unsigned char *node);
   void release();
 
-  std::size_t positions_ = 0;  // entries per row: the subject's length + 1
-  Slot *slots_ = nullptr;      // open addressing on the node's address
-  std::size_t capacity_ = 0;   // a power of two
-  std::size_t used_ = 0;
+  const unsigned char *program_ = nullptr;
+  std::size_t positions_ = 0;         // entries per row: the subject's length + 1
+  std::uint16_t *index_ = nullptr;    // per program byte: 1 + its row's number, or 0
+  std::uint16_t **rows_ = nullptr;
+  std::size_t row_count_ = 0;
+  std::size_t row_capacity_ = 0;
 };
 
 }  // namespace hestrel::text::regexp
