@@ -295,8 +295,8 @@ inline __attribute__((always_inline)) int simple_chain(const char *regbol, const
 // for the identical walk it would repeat.
 int Matcher::regmatch(unsigned char *node) {
   if (memo.active() && node) {
-    if (std::uint16_t *row = memo.row(node)) {
-      unsigned stored = row[reginput - regbol];
+    if (const FailureMemo::Row *row = memo.row(node)) {
+      unsigned stored = FailureMemo::failed(row, static_cast<std::size_t>(reginput - regbol));
       if (stored && known_failure(stored)) return 0;
     }
   }
@@ -386,8 +386,8 @@ int Matcher::regmatch(unsigned char *node) {
           // The same repetition one character on runs to the same end and
           // tried every position but the last of this one: if it failed,
           // its calls fail again here, as deep as they went there.
-          std::uint16_t *self = memo.row(node);
-          unsigned stored = self ? self[save + 1 - regbol] : 0;
+          const FailureMemo::Row *self = memo.row(node);
+          unsigned stored = self ? FailureMemo::failed(self, static_cast<std::size_t>(save + 1 - regbol)) : 0;
           if (stored) {
             loop_below = stored - 1;
             if (loop_below > 0 && depth + loop_below - 1 >= max_match_depth) {
@@ -404,15 +404,15 @@ int Matcher::regmatch(unsigned char *node) {
           if (count < least) goto out;
         }
         // Known failures of the successor are answered here, without a call.
-        std::uint16_t *row = nullptr;
+        const FailureMemo::Row *row = nullptr;
         // Each position tried ends the attempts of this repetition entered
         // that much later, which are remembered on the way.
-        std::uint16_t *self = nullptr;
+        FailureMemo::Row *self = nullptr;
         for (;;) {
           reginput = save + count;
           if (may_follow(next, reginput)) {
             if (memo.active() && next && !row) row = memo.row(next);
-            unsigned stored = row ? row[reginput - regbol] : 0;
+            unsigned stored = row ? FailureMemo::failed(row, static_cast<std::size_t>(reginput - regbol)) : 0;
             int found = -1;
             if (stored) {
               found = 0;
@@ -434,7 +434,7 @@ int Matcher::regmatch(unsigned char *node) {
           if (count == least) break;
           if (memo.active() && reports == loop_reports) {
             if (!self) self = memo.row_for(node);
-            if (self) self[save + count - least - regbol] = static_cast<std::uint16_t>(loop_below + 1);
+            if (self) memo.store(self, static_cast<std::size_t>(save + count - least - regbol), loop_below);
           }
           --count;
         }
