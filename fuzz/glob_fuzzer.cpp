@@ -1,6 +1,5 @@
-// Fuzz target for glob patterns: the input's NUL bytes split it into glob
-// tokens and, last, the string to match; compile the list, match, delete.
-// Run with a time limit per input, like the expression engine's target.
+// Fuzz target for glob patterns: NUL bytes split the input into glob tokens and,
+// last, the string to match; compile the list, match, delete, each input in time.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,6 +1,5 @@
-// Replays a fuzz target's corpus without libFuzzer: every file in the
-// directories given is passed to the target once, so found inputs stay
-// regression tests in every build; a fault fails the run.
+// Replays a fuzz target's corpus without libFuzzer, each file once, so that
+// found inputs stay regression tests in every build; a fault fails the run.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,5 @@
-// The matcher as it was before failed attempts were remembered: a plain
-// backtracking walk, kept only as the reference the differential tests hold
-// the library's matcher to (same results, group bounds and reports).
+// The matcher as it was before failed attempts were remembered, kept only as
+// the reference the differential tests hold the library's matcher to.
 #include "reference_regexec.hpp"
 
 #include <cstddef>

@@ -1,6 +1,5 @@
-// The tokenizer as it was before its one-pass rewrite: a step per token,
-// each testing the sets with strchr; kept only as the reference of the
-// tokenizer's differential test.
+// The tokenizer as it was before its one-pass rewrite (a step per token, sets
+// searched with strchr), kept only as the reference of its differential test.
 #include "reference_tokenizer.hpp"
 
 #include <cstdlib>
