@@ -11,16 +11,18 @@
 #include "zk_regexp.h"
 
 namespace hestrel::text::regexp {
+// Local to the matcher, the one file that includes this: calls stay direct.
+namespace {
 
 // Whether c is one of the set's characters; never true for the NUL.
-inline bool in_set(const char *set, char c) {
+bool in_set(const char *set, char c) {
   for (; *set; ++set)
     if (*set == c) return true;
   return false;
 }
 
 // How often the simple node matches in a row from at; the end of the run.
-inline const char *run_end(const unsigned char *node, const char *at) {
+const char *run_end(const unsigned char *node, const char *at) {
   const char *set = node_text(node);
   switch (node_op(node)) {
     case RX_ANY:
@@ -47,13 +49,13 @@ inline const char *run_end(const unsigned char *node, const char *at) {
   }
 }
 
-inline bool is_simple(unsigned char op) {
+bool is_simple(unsigned char op) {
   return op == RX_ANY || op == RX_ANY_OF || op == RX_ANY_BUT || op == RX_LITERAL;
 }
 
 // Whether the simple node matches the character at at (false for any
 // other node).
-inline bool matches_once(const unsigned char *node, const char *at) {
+bool matches_once(const unsigned char *node, const char *at) {
   char c = *at;
   switch (node_op(node)) {
     case RX_ANY:
@@ -120,7 +122,7 @@ inline __attribute__((always_inline)) int simple_chain(const char *regbol, const
                                                        FailedRun *failed = nullptr);
 
 // The chain after a repetition: no further repetition.
-inline __attribute__((noinline)) int simple_tail(const char *regbol, const unsigned char *node, const char *at,
+__attribute__((noinline)) int simple_tail(const char *regbol, const unsigned char *node, const char *at,
                                           const char **end) {
   return simple_chain<false>(regbol, node, at, end);
 }
@@ -226,11 +228,11 @@ inline __attribute__((always_inline)) int simple_chain(const char *regbol, const
   }
 }
 
-inline constexpr std::size_t no_fixed_width = static_cast<std::size_t>(-1);
+constexpr std::size_t no_fixed_width = static_cast<std::size_t>(-1);
 
 // The width of a program that is one chain of simple nodes of fixed width
 // ending in RX_LINE_END and RX_END, or no_fixed_width.
-inline std::size_t fixed_width_to_end(const unsigned char *node) {
+std::size_t fixed_width_to_end(const unsigned char *node) {
   std::size_t width = 0;
   for (;;) {
     switch (node_op(node)) {
@@ -264,6 +266,7 @@ inline std::size_t fixed_width_to_end(const unsigned char *node) {
   }
 }
 
+}  // namespace
 }  // namespace hestrel::text::regexp
 
 #endif
