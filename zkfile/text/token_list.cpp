@@ -33,7 +33,7 @@ bool index_ok(const token_tag &t, int index) { return index >= 0 && index < t.co
 
 // Appends a token the list then owns; on failure the token is freed and the
 // list is as it was.
-int append_owned(token_tag &t, char *token) {
+int append_to(token_tag &t, char *token) {
   if (!token) {
     zkerr_throw(-1, ZKERR_FATAL, "zktoken_add(): can't expand list \n");
     return -1;
@@ -92,7 +92,7 @@ void append_all(token_tag &dest, token_tag &source, const Width &w) {
   for (int i = 0; i < n && i < source.count; ++i) {
     const char *text = source.tokens[i];
     char *copy = w.on ? padded(text, w.width, w.left_justify, w.offset) : duplicate(text);
-    append_owned(dest, copy);
+    append_to(dest, copy);
   }
 }
 
@@ -114,6 +114,8 @@ int copy_or_merge(int dest, int source, bool clear_first, const Width &w, const 
 }
 
 }  // namespace
+
+int append_owned(token_tag &t, char *token) { return append_to(t, token); }
 
 void *allocate(std::size_t size) { return std::malloc(size); }
 void *allocate_zeroed(std::size_t size) { return std::calloc(size, 1); }
@@ -187,7 +189,7 @@ int zktoken_add(int handle, const char *string) {
     zkerr_throw(-1, ZKERR_WARNING, "zktoken_add(): bad tok index = %d \n", handle);
     return -1;
   }
-  return tk::append_owned(*t, tk::duplicate(string));
+  return tk::append_to(*t, tk::duplicate(string));
 }
 
 int zktoken_addn(int handle, const char *string, int width, int left_justify, int offset) {
@@ -197,7 +199,7 @@ int zktoken_addn(int handle, const char *string, int width, int left_justify, in
     zkerr_throw(-1, ZKERR_WARNING, "zktoken_add(): bad tok index = %d \n", handle);
     return -1;
   }
-  return tk::append_owned(*t, tk::padded(string, width, left_justify, offset));
+  return tk::append_to(*t, tk::padded(string, width, left_justify, offset));
 }
 
 int zktoken_delete(int handle) {

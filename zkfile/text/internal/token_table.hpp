@@ -35,6 +35,11 @@ token_tag *lookup(int handle);
 // (reported at FATAL).
 int new_list();
 
+// Appends a token (a malloc'd string) that the list then owns. When the
+// token is NULL or the array cannot grow: FATAL "zktoken_add(): can't
+// expand list", the token is freed and -1.
+int append_owned(token_tag &t, char *token);
+
 // Every allocation of the token code goes through these (the C library's
 // allocator; the allocation-failure tests replace that for their program).
 void *allocate(std::size_t size);

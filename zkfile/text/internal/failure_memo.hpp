@@ -1,0 +1,77 @@
+// The matcher's memory of failed attempts: for a node entered at a subject
+// position, whether that attempt already failed and how deep it reached.
+#ifndef HESTREL_TEXT_FAILURE_MEMO_HPP
+#define HESTREL_TEXT_FAILURE_MEMO_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+namespace hestrel::text::regexp {
+
+// The program has no back-references, so an attempt of one node at one
+// position fails every time once it failed. Each entry keeps the nesting
+// depth the failed attempt reached below itself, so a repeated attempt can
+// still answer to the depth bound exactly as a full walk would.
+//
+// A node's entries are kept in pages of consecutive positions, made on the
+// first failure recorded in them, so memory follows the attempts that
+// failed. A page holds one byte per position relative to the page's first
+// depth, and two bytes once a depth does not fit that. Without memory an
+// attempt is simply not remembered.
+class FailureMemo {
+ public:
+  struct Row;  // the pages of one node
+
+  FailureMemo() = default;
+  FailureMemo(const FailureMemo &) = delete;
+  FailureMemo &operator=(const FailureMemo &) = delete;
+  ~FailureMemo() {
+    if (index_) release();
+  }
+
+  // Starts remembering for the program that begins at program and a
+  // subject of length characters; false without memory.
+  bool activate(const unsigned char *program, std::size_t length);
+  bool active() const { return index_ != nullptr; }
+
+  // The row of node, or null while nothing failed there.
+  Row *row(const unsigned char *node) const {
+    std::uintptr_t at = reinterpret_cast<std::uintptr_t>(node) - reinterpret_cast<std::uintptr_t>(program_);
+    if (!index_ || at >= max_offset) return nullptr;
+    unsigned i = index_[at];
+    return i ? rows_[i - 1] : nullptr;
+  }
+  // The row of node, made when missing; null without memory.
+  Row *row_for(const unsigned char *node) {
+    Row *found = row(node);
+    return found ? found : make_row(node);
+  }
+
+  // 1 + the depth below a failed attempt at position, or 0 when none is known.
+  static unsigned failed(const Row *row, std::size_t position);
+  // Records a failed attempt at position and the depth it reached below.
+  void store(Row *row, std::size_t position, unsigned height);
+  void record(const unsigned char *node, std::size_t position, unsigned height) {
+    if (position >= positions_) return;
+    if (Row *r = row_for(node)) store(r, position, height);
+  }
+
+ private:
+  // Compiled programs stay below this many bytes; nodes beyond are not
+  // remembered.
+  static constexpr std::size_t max_offset = 32768;
+
+  Row *make_row(const unsigned char *node);
+  void release();
+
+  const unsigned char *program_ = nullptr;
+  std::size_t positions_ = 0;       // the subject's length + 1
+  std::uint16_t *index_ = nullptr;  // per program byte: 1 + its row's number, or 0
+  Row **rows_ = nullptr;
+  std::size_t row_count_ = 0;
+  std::size_t row_capacity_ = 0;
+};
+
+}  // namespace hestrel::text::regexp
+
+#endif
