@@ -5,34 +5,21 @@
 #include <cstddef>
 #include <cstring>
 
+#include "text/internal/regexp_engine.hpp"
 #include "zkerr.h"
 
 namespace regex_test {
 namespace {
 
-using hestrel_reference::max_match_depth;
+// The compiled format and its bound are the library's own.
+using hestrel::text::regexp::max_match_depth;
+using hestrel::text::regexp::node_next;
+using hestrel::text::regexp::node_offset;
+using hestrel::text::regexp::node_op;
+using hestrel::text::regexp::node_operand;
+using hestrel::text::regexp::node_text;
 
-void report(const char *message) {
-  zkerr_throw(-1, ZKERR_FATAL, "Error in regular expression: %s \n", message);
-}
-
-inline unsigned char node_op(const unsigned char *node) { return node[0]; }
-inline unsigned node_offset(const unsigned char *node) {
-  return (static_cast<unsigned>(node[1]) << 8) | node[2];
-}
-inline unsigned char *node_operand(unsigned char *node) { return node + 3; }
-inline const char *node_text(const unsigned char *node) {
-  return reinterpret_cast<const char *>(node + 3);
-}
-inline unsigned char *node_next(unsigned char *node) {
-  unsigned offset = node_offset(node);
-  if (offset == 0) return nullptr;
-  return node_op(node) == RX_LOOP ? node - offset : node + offset;
-}
-
-}  // namespace
-
-namespace {
+void report(const char *message) { hestrel::text::regexp::zk_regerror(message); }
 
 // Working state of one zk_regexec call. The recursive walk keeps its own
 // frames small by holding everything else here.

@@ -5,11 +5,6 @@
 
 #include "zk_regexp.h"
 
-namespace hestrel_reference {
-// The same nesting bound as the library's matcher.
-constexpr unsigned max_match_depth = 2000;
-}  // namespace hestrel_reference
-
 namespace regex_test {
 
 // zk_regexec as it was: same arguments, result, match fields and reports.
