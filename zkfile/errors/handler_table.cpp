@@ -21,12 +21,6 @@ pthread_mutex_t fixed_making = PTHREAD_MUTEX_INITIALIZER;
 
 std::atomic<handler_tag *> fixed_handlers[2];
 handler_table *handlers = nullptr;
-handler_tag *const *table_records = nullptr;
-std::size_t table_length = 0;
-
-// An owning pointer is the plain pointer, so the table's storage is read as
-// an array of record pointers.
-static_assert(sizeof(std::unique_ptr<handler_tag>) == sizeof(handler_tag *), "unique_ptr is one pointer");
 int thrown_from_fortran = 0;
 
 handler_tag *make_fixed_handler(int handle) {
@@ -69,8 +63,6 @@ int zkerr_new(int *handle) {
     if (slot == t.size()) {
       auto record = std::make_unique<handler_tag>();
       t.push_back(std::move(record));
-      hestrel::errors::table_records = reinterpret_cast<handler_tag *const *>(t.data());
-      hestrel::errors::table_length = t.size();
     }
   } catch (...) {
     // No memory for another record. -1 would name the default handler,

@@ -81,28 +81,22 @@ __attribute__((noinline)) int emit(handler_tag *h, int handle, unsigned int leve
   return 1;
 }
 
-// The rest of a raise that the inline part did not finish: the lookup that
-// makes a fixed handler, counting and filtering, then the message.
-__attribute__((noinline)) int raise_rest(int handle, unsigned int level, const char *format, va_list args,
-                                         bool counted) {
-  handler_tag *h = lookup(handle);
-  if (!h) return 0;
-  if (!counted) {
-    if (level <= 6 && level > h->maxlevel) h->maxlevel = level;
-    if (level < h->level) return 1;
-  }
-  return emit(h, handle, level, format, args);
-}
+// The whole decision a raise makes before anything is formatted: the
+// record to send the message on, or none and the raise's result (0 for a
+// handle that names no handler, 1 for a message below the threshold). The
+// level is counted before the threshold is compared, so a dropped message
+// still counts. Inline, so a dropped raise ends in its entry.
+struct decision {
+  handler_tag *record;
+  int result;
+};
 
-// What a raise decides before any formatting, for a handler that exists
-// already: the highest level and the threshold. True when the raise is
-// dropped (its result is then 1); counted tells whether the level is counted.
-inline bool dropped(int handle, unsigned int level, bool &counted) {
-  handler_tag *h = find(handle);
-  counted = h != nullptr;
-  if (!counted) return false;
+inline decision decide(int handle, unsigned int level) {
+  handler_tag *h = lookup(handle);
+  if (__builtin_expect(h == nullptr, 0)) return {nullptr, 0};
   if (level <= 6 && level > h->maxlevel) h->maxlevel = level;
-  return level < h->level;
+  if (level < h->level) return {nullptr, 1};
+  return {h, 1};
 }
 
 }  // namespace
@@ -111,86 +105,21 @@ inline bool dropped(int handle, unsigned int level, bool &counted) {
 extern "C" {
 
 int zkerr_vthrow(int handle, unsigned int level, const char *format, va_list args) {
-  bool counted;
-  if (hestrel::errors::dropped(handle, level, counted)) return 1;
-  return hestrel::errors::raise_rest(handle, level, format, args, counted);
+  const hestrel::errors::decision d = hestrel::errors::decide(handle, level);
+  if (!d.record) return d.result;
+  return hestrel::errors::emit(d.record, handle, level, format, args);
 }
 
-// Decides before anything is formatted, and keeps the message buffer and
-// the routes out of line, so a dropped raise costs a lookup and a compare.
-// On x86-64 the entry for the fixed handlers is a few instructions that
-// touch neither the stack nor an argument register: a raise they drop
-// returns at once, and any other goes on, its arguments as they came, in
-// the variadic function below.
-#if defined(__x86_64__) && defined(__ELF__) && defined(__GNUC__)
-#define HESTREL_RAISE_ENTRY_IN_ASSEMBLY 1
-__attribute__((visibility("hidden"))) int hestrel_raise_variadic(int handle, unsigned int level,
-                                                                  const char *format, ...);
-#else
-#define hestrel_raise_variadic zkerr_throw
-#endif
-
-int hestrel_raise_variadic(int handle, unsigned int level, const char *format, ...) {
-  bool counted;
-  if (hestrel::errors::dropped(handle, level, counted)) return 1;
+// The argument list is only started for a message that passes: a dropped
+// raise costs the lookup, the count and the compare.
+int zkerr_throw(int handle, unsigned int level, const char *format, ...) {
+  const hestrel::errors::decision d = hestrel::errors::decide(handle, level);
+  if (!d.record) return d.result;
   va_list args;
   va_start(args, format);
-  int result = hestrel::errors::raise_rest(handle, level, format, args, counted);
+  const int result = hestrel::errors::emit(d.record, handle, level, format, args);
   va_end(args);
   return result;
 }
 
 }  // extern "C"
-
-#ifdef HESTREL_RAISE_ENTRY_IN_ASSEMBLY
-// The fields the entry reads, at the offsets it uses.
-static_assert(offsetof(hestrel::errors::handler_tag, level) == 4, "threshold at 4");
-static_assert(offsetof(hestrel::errors::handler_tag, maxlevel) == 24, "highest level at 24");
-static_assert(sizeof(std::atomic<hestrel::errors::handler_tag *>) == 8, "one pointer per fixed handler");
-
-static_assert(offsetof(hestrel::errors::handler_tag, in_use) == 0, "in use at 0");
-static_assert(sizeof(hestrel::errors::handler_tag::in_use) == 1, "in use is one byte");
-
-// zkerr_throw(handle, level, format, ...): a handle that names a record is
-// decided here (edi handle, esi level; r10, r11 scratch): count the level
-// when it is 6 or less, and return 1 below the threshold. Everything else
-// (a fixed handler not made yet, no handler, a raise that passes) jumps to
-// the variadic function with the registers and the stack untouched.
-asm(R"(
-  .text
-  .globl zkerr_throw
-  .type zkerr_throw, @function
-  .p2align 4
-zkerr_throw:
-  .cfi_startproc
-  leal 1(%rdi), %r10d
-  cmpl $1, %r10d
-  ja 2f
-  leaq _ZN7hestrel6errors14fixed_handlersE(%rip), %r11
-  movq (%r11,%r10,8), %r11
-  testq %r11, %r11
-  je hestrel_raise_variadic
-  jmp 3f
-2:
-  leal -1(%rdi), %r10d
-  cmpq _ZN7hestrel6errors12table_lengthE(%rip), %r10
-  jae hestrel_raise_variadic
-  movq _ZN7hestrel6errors13table_recordsE(%rip), %r11
-  movq (%r11,%r10,8), %r11
-  cmpb $0, (%r11)
-  je hestrel_raise_variadic
-3:
-  cmpl $6, %esi
-  ja 1f
-  cmpl %esi, 24(%r11)
-  jae 1f
-  movl %esi, 24(%r11)
-1:
-  cmpl 4(%r11), %esi
-  jae hestrel_raise_variadic
-  movl $1, %eax
-  ret
-  .cfi_endproc
-  .size zkerr_throw, .-zkerr_throw
-)");
-#endif

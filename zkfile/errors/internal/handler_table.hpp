@@ -30,8 +30,7 @@ struct handler_tag {
 
 // The fixed handlers of handles -1 and 0, once made (index handle + 1), and
 // the one-time making itself, which allocates nothing and cannot fail.
-// Hidden: the raise's entry reads it directly.
-extern std::atomic<handler_tag *> fixed_handlers[2] __attribute__((visibility("hidden")));
+extern std::atomic<handler_tag *> fixed_handlers[2];
 handler_tag *make_fixed_handler(int handle);
 
 // The table behind handles from 1 up; null until zkerr_new first grows it.
@@ -39,11 +38,6 @@ handler_tag *make_fixed_handler(int handle);
 // exit still finds its handler.
 using handler_table = std::vector<std::unique_ptr<handler_tag>>;
 extern handler_table *handlers;
-
-// The table's records as a plain array of record pointers and its length,
-// kept by zkerr_new for the raise's entry, which reads them directly.
-extern handler_tag *const *table_records __attribute__((visibility("hidden")));
-extern std::size_t table_length __attribute__((visibility("hidden")));
 
 // The record a handle names, or null. -1 and 0 make the fixed handlers on
 // their first lookup. Records never move, so a pointer stays valid while the
@@ -54,15 +48,6 @@ inline handler_tag *lookup(int handle) {
     handler_tag *h = fixed_handlers[handle + 1].load(std::memory_order_acquire);
     return h ? h : make_fixed_handler(handle);
   }
-  const handler_table *t = handlers;
-  if (!t || handle < 1 || static_cast<std::size_t>(handle) > t->size()) return nullptr;
-  handler_tag *h = (*t)[handle - 1].get();
-  return h->in_use ? h : nullptr;
-}
-
-// The same without making a fixed handler: null also for one not made yet.
-inline handler_tag *find(int handle) {
-  if (static_cast<unsigned>(handle) + 1u < 2u) return fixed_handlers[handle + 1].load(std::memory_order_acquire);
   const handler_table *t = handlers;
   if (!t || handle < 1 || static_cast<std::size_t>(handle) > t->size()) return nullptr;
   handler_tag *h = (*t)[handle - 1].get();
