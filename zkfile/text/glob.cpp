@@ -66,55 +66,55 @@ void free_patterns(token_tag &t) {
 
 using hestrel::text::tokens::token_tag;
 
-extern "C" int zktoken_regex_compile(int handle) try {
-  using namespace hestrel::text::tokens;
-  token_tag *t = lookup(handle);
-  if (!t) {
-    zkerr_throw(-1, ZKERR_WARNING, "zktoken_regex_compile(): bad tok index = %d \n", handle);
-    return -1;
-  }
-  free_patterns(*t);
-  if (t->count == 0) return 0;
-  // The expression buffer first: once the pattern array is had, nothing
-  // can throw and leave compiled patterns the list does not count.
-  std::string expr;
-  expr.reserve(kExpressionBuffer);
-  void *array = allocate_zeroed(sizeof(zk_regexp *) * static_cast<std::size_t>(t->count));
-  if (!array) {
-    zkerr_throw(-1, ZKERR_FATAL, "zktoken_regex_compile(): can't allocate pattern array \n");
-    return -1;
-  }
-  t->regex = static_cast<zk_regexp **>(array);
-  for (int i = 0; i < t->count; ++i) {
-    if (!translate(t->tokens[i], expr)) {
-      // The expression would overrun its fixed buffer: no pattern, and say so.
-      zkerr_throw(-1, ZKERR_WARNING,
-                  "zktoken_regex_compile(): token %d does not fit in %d characters as an expression \n", i,
-                  static_cast<int>(kExpressionBuffer - 1));
-      continue;
+extern "C" int zktoken_regex_compile(int handle) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    using namespace hestrel::text::tokens;
+    token_tag *t = lookup(handle);
+    if (!t) {
+      zkerr_throw(-1, ZKERR_WARNING, "zktoken_regex_compile(): bad tok index = %d \n", handle);
+      return -1;
     }
-    t->regex[i] = zk_regcomp(expr.c_str());
-  }
-  t->n_regex = t->count;
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+    free_patterns(*t);
+    if (t->count == 0) return 0;
+    // The expression buffer first: once the pattern array is had, nothing
+    // can throw and leave compiled patterns the list does not count.
+    std::string expr;
+    expr.reserve(kExpressionBuffer);
+    void *array = allocate_zeroed(sizeof(zk_regexp *) * static_cast<std::size_t>(t->count));
+    if (!array) {
+      zkerr_throw(-1, ZKERR_FATAL, "zktoken_regex_compile(): can't allocate pattern array \n");
+      return -1;
+    }
+    t->regex = static_cast<zk_regexp **>(array);
+    for (int i = 0; i < t->count; ++i) {
+      if (!translate(t->tokens[i], expr)) {
+        // The expression would overrun its fixed buffer: no pattern, and say so.
+        zkerr_throw(-1, ZKERR_WARNING,
+                    "zktoken_regex_compile(): token %d does not fit in %d characters as an expression \n", i,
+                    static_cast<int>(kExpressionBuffer - 1));
+        continue;
+      }
+      t->regex[i] = zk_regcomp(expr.c_str());
+    }
+    t->n_regex = t->count;
+    return 0;
+  });
 }
 
-extern "C" int zktoken_regex_index(int handle, const char *string) try {
-  token_tag *t = hestrel::text::tokens::lookup(handle);
-  if (!t) {
-    zkerr_throw(-1, ZKERR_WARNING, "zktoken_regex_index():bad tok index = %d\n", handle);
+extern "C" int zktoken_regex_index(int handle, const char *string) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    token_tag *t = hestrel::text::tokens::lookup(handle);
+    if (!t) {
+      zkerr_throw(-1, ZKERR_WARNING, "zktoken_regex_index():bad tok index = %d\n", handle);
+      return -1;
+    }
+    if (t->n_regex != t->count) {
+      zkerr_throw(-1, ZKERR_WARNING, "%s", "zktoken_regex_index(): not enough regular expressions\n");
+      zkerr_throw(-1, ZKERR_WARNING, "%s", "                      : call zktoken_regex_compile() first\n");
+      return -1;
+    }
+    for (int i = 0; i < t->n_regex; ++i)
+      if (zk_regexec(t->regex[i], string) == 1) return i;
     return -1;
-  }
-  if (t->n_regex != t->count) {
-    zkerr_throw(-1, ZKERR_WARNING, "%s", "zktoken_regex_index(): not enough regular expressions\n");
-    zkerr_throw(-1, ZKERR_WARNING, "%s", "                      : call zktoken_regex_compile() first\n");
-    return -1;
-  }
-  for (int i = 0; i < t->n_regex; ++i)
-    if (zk_regexec(t->regex[i], string) == 1) return i;
-  return -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+  });
 }

@@ -167,33 +167,33 @@ void tokenize(token_tag &t, const char *line, const ByteClasses &classes) {
 }  // namespace hestrel::text::tokens
 
 extern "C" int zktoken_new(int *handle, const char *line, const char *separators, const char *pairs,
-                           const char *comments, const char *escapes, const char *specials) try {
-  namespace tk = hestrel::text::tokens;
-  if (!handle) return -1;
-  int list = tk::new_list();
-  *handle = list;
-  if (list < 0) return -1;
-  if (!line || line[0] == '\0') return 0;
+                           const char *comments, const char *escapes, const char *specials) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    namespace tk = hestrel::text::tokens;
+    if (!handle) return -1;
+    int list = tk::new_list();
+    *handle = list;
+    if (list < 0) return -1;
+    if (!line || line[0] == '\0') return 0;
 
-  if (!separators) separators = " ,\t";
-  if (!pairs) pairs = "";
-  if (!comments) comments = "";
-  if (!escapes) escapes = "";
-  if (!specials) specials = "";
-  std::size_t pair_chars = std::strlen(pairs);
-  if (pair_chars % 2 != 0) {
-    zkerr_throw(-1, ZKERR_FATAL, "zktoken_new(): an even number of pair separators must supplied\n");
+    if (!separators) separators = " ,\t";
+    if (!pairs) pairs = "";
+    if (!comments) comments = "";
+    if (!escapes) escapes = "";
+    if (!specials) specials = "";
+    std::size_t pair_chars = std::strlen(pairs);
+    if (pair_chars % 2 != 0) {
+      zkerr_throw(-1, ZKERR_FATAL, "zktoken_new(): an even number of pair separators must supplied\n");
+      return 0;
+    }
+    try {
+      const tk::ByteClasses classes(separators, pairs, pair_chars, comments, escapes, specials);
+      tk::tokenize(*tk::lookup(list), line, classes);
+    } catch (const std::bad_alloc &) {
+      // Only the buffer of a token that does not lie together in the line can
+      // throw; the list keeps what it has.
+      zkerr_throw(-1, ZKERR_FATAL, "zktoken_new(): failed to allocate memory for the token.\n");
+    }
     return 0;
-  }
-  try {
-    const tk::ByteClasses classes(separators, pairs, pair_chars, comments, escapes, specials);
-    tk::tokenize(*tk::lookup(list), line, classes);
-  } catch (const std::bad_alloc &) {
-    // Only the buffer of a token that does not lie together in the line can
-    // throw; the list keeps what it has.
-    zkerr_throw(-1, ZKERR_FATAL, "zktoken_new(): failed to allocate memory for the token.\n");
-  }
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+  });
 }

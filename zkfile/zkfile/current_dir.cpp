@@ -10,21 +10,21 @@
 #include "zkfile_dirs.h"
 #include "errors/internal/boundary.hpp"
 
-extern "C" int zkfile_dir_current_get(char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  try {
-    std::error_code ec;
-    const std::filesystem::path current = std::filesystem::current_path(ec);
-    if (ec) {
-      zkerr_throw(errHand_zkfile, ZKERR_FATAL, "zkfile_dir_current_get: current_path %s", ec.message().c_str());
-      return -1;
-    }
-    *out = strdup(current.c_str());
-  } catch (...) {
+extern "C" int zkfile_dir_current_get(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
     *out = nullptr;
-  }
-  return *out ? 0 : -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+    try {
+      std::error_code ec;
+      const std::filesystem::path current = std::filesystem::current_path(ec);
+      if (ec) {
+        zkerr_throw(errHand_zkfile, ZKERR_FATAL, "zkfile_dir_current_get: current_path %s", ec.message().c_str());
+        return -1;
+      }
+      *out = strdup(current.c_str());
+    } catch (...) {
+      *out = nullptr;
+    }
+    return *out ? 0 : -1;
+  });
 }

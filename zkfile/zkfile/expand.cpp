@@ -88,56 +88,56 @@ Outcome expand(const char *text, const Sink &append) {
 
 }  // namespace
 
-extern "C" int zkfile_dir_expand_buffer(char *buffer, int size) try {
-  if (!buffer || size < 1) return -1;
-  // The text must fit the working copy; it is never read beyond that.
-  const std::size_t length = strnlen(buffer, hestrel::zkfile::path_limit);
-  if (length == 0 || length == hestrel::zkfile::path_limit) return -1;
-  try {
-    char copy[hestrel::zkfile::path_limit];
-    std::memcpy(copy, buffer, length + 1);
-    buffer[0] = '\0';
-    const std::size_t room = static_cast<std::size_t>(size) - 1;
-    std::size_t used = 0;
-    const Sink append = [&](const char *data, std::size_t n) {
-      if (n > room - used) return false;
-      std::memcpy(buffer + used, data, n);
-      used += n;
-      buffer[used] = '\0';
-      return true;
-    };
-    return expand(copy, append).code;
-  } catch (...) {
-    return -1;
-  }
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkfile_dir_expand_buffer(char *buffer, int size) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!buffer || size < 1) return -1;
+    // The text must fit the working copy; it is never read beyond that.
+    const std::size_t length = strnlen(buffer, hestrel::zkfile::path_limit);
+    if (length == 0 || length == hestrel::zkfile::path_limit) return -1;
+    try {
+      char copy[hestrel::zkfile::path_limit];
+      std::memcpy(copy, buffer, length + 1);
+      buffer[0] = '\0';
+      const std::size_t room = static_cast<std::size_t>(size) - 1;
+      std::size_t used = 0;
+      const Sink append = [&](const char *data, std::size_t n) {
+        if (n > room - used) return false;
+        std::memcpy(buffer + used, data, n);
+        used += n;
+        buffer[used] = '\0';
+        return true;
+      };
+      return expand(copy, append).code;
+    } catch (...) {
+      return -1;
+    }
+  });
 }
 
-extern "C" int zkfile_dir_expand(const char *text, char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  if (!text) return -1;
-  try {
-    std::string result;
-    const Sink append = [&](const char *data, std::size_t n) {
-      result.append(data, n);
-      return true;
-    };
-    const Outcome outcome = expand(text, append);
-    if (outcome.aborted) return -1;
-    char *block = static_cast<char *>(std::malloc(result.size() + 1));
-    if (!block) {
+extern "C" int zkfile_dir_expand(const char *text, char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = nullptr;
+    if (!text) return -1;
+    try {
+      std::string result;
+      const Sink append = [&](const char *data, std::size_t n) {
+        result.append(data, n);
+        return true;
+      };
+      const Outcome outcome = expand(text, append);
+      if (outcome.aborted) return -1;
+      char *block = static_cast<char *>(std::malloc(result.size() + 1));
+      if (!block) {
+        hestrel::note_allocation_failure();
+        return -1;
+      }
+      std::memcpy(block, result.c_str(), result.size() + 1);
+      *out = block;
+      return outcome.code;
+    } catch (...) {
       hestrel::note_allocation_failure();
       return -1;
     }
-    std::memcpy(block, result.c_str(), result.size() + 1);
-    *out = block;
-    return outcome.code;
-  } catch (...) {
-    hestrel::note_allocation_failure();
-    return -1;
-  }
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+  });
 }

@@ -66,96 +66,96 @@ dir_struct *open_listing(int handle) {
 using zkfile_listing_internal::dir_struct;
 using zkfile_listing_internal::open_listing;
 
-extern "C" int zkfile_open_directory(int *handle, const char *path) try {
-  if (handle == nullptr || path == nullptr) {
-    if (handle != nullptr) *handle = -1;
-    zkerr_throw(-1, ZKERR_WARNING, "%s", "zkfile_open_directory(): null path or handle\n");
-    return -1;
-  }
-  int index = zkfile_listing_internal::reserve_listing_slot();
-  *handle = index;
-  dir_struct &slot = zkfile_listing_internal::zk_dirs()[index];
-  slot.dir = opendir(path);
-  if (slot.dir == nullptr) {
-    std::printf("opendir: Unable to open \"%s\"\n", path);
-    *handle = -1;
-    return -1;
-  }
-  slot.in_use = 1;
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-extern "C" int zkfile_set_dir_filter(int handle, const char *regex) try {
-  dir_struct *slot = open_listing(handle);
-  if (slot == nullptr) {
-    zkfile_listing_internal::bad_index("zkfile_set_dir_filter", handle);
-    return -1;
-  }
-  if (regex == nullptr) {
-    zkerr_throw(-1, ZKERR_WARNING, "%s", "zkfile_set_dir_filter(): null filter\n");
-    return -1;
-  }
-  if (regex[0] == '\0') return 0;
-  zk_regexp *compiled = zk_regcomp(regex);
-  std::free(slot->filter);
-  slot->filter = compiled;
-  if (compiled == nullptr) {
-    // The whole expression goes into the message, however long it is.
-    std::string message = std::string("ZKFILE: can not compile filter -> ") + regex + "\n";
-    zkerr_throw(-1, ZKERR_INFO, "%s", message.c_str());
-    return -1;
-  }
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-extern "C" int zkfile_get_next_file(int handle, char *buffer, int size) try {
-  dir_struct *slot = open_listing(handle);
-  if (slot == nullptr) {
-    zkfile_listing_internal::bad_index("zkfile_get_next_file", handle);
-    return -1;
-  }
-  if (buffer == nullptr) {
-    zkerr_throw(-1, ZKERR_WARNING, "%s", "zkfile_get_next_file(): null buffer\n");
-    return -1;
-  }
-  for (;;) {
-    struct dirent *entry = readdir(slot->dir);
-    if (entry == nullptr) return -2;
-    const char *name = entry->d_name;
-    std::size_t length = std::strlen(name);
-    if (length >= zkfile_listing_internal::kNameBuffer) {
-      // Refused rather than reported as the end, so the caller can read on.
-      errno = E2BIG;
-      zkerr_throw(-1, ZKERR_WARNING, "zkfile_get_next_file(): entry name of %zu bytes is too long\n",
-                  length);
+extern "C" int zkfile_open_directory(int *handle, const char *path) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (handle == nullptr || path == nullptr) {
+      if (handle != nullptr) *handle = -1;
+      zkerr_throw(-1, ZKERR_WARNING, "%s", "zkfile_open_directory(): null path or handle\n");
       return -1;
     }
-    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-    if (slot->filter != nullptr && zk_regexec(slot->filter, name) != 1) continue;
-    if (size < 0 || length + 1 > static_cast<std::size_t>(size)) return -1;
-    std::memcpy(buffer, name, length + 1);
+    int index = zkfile_listing_internal::reserve_listing_slot();
+    *handle = index;
+    dir_struct &slot = zkfile_listing_internal::zk_dirs()[index];
+    slot.dir = opendir(path);
+    if (slot.dir == nullptr) {
+      std::printf("opendir: Unable to open \"%s\"\n", path);
+      *handle = -1;
+      return -1;
+    }
+    slot.in_use = 1;
     return 0;
-  }
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+  });
 }
 
-extern "C" int zkfile_close_directory(int handle) try {
-  dir_struct *slot = open_listing(handle);
-  if (slot == nullptr) {
-    zkfile_listing_internal::bad_index("zkfile_close_directory", handle);
-    return -1;
-  }
-  closedir(slot->dir);
-  slot->dir = nullptr;
-  std::free(slot->filter);
-  slot->filter = nullptr;
-  slot->in_use = 0;
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkfile_set_dir_filter(int handle, const char *regex) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    dir_struct *slot = open_listing(handle);
+    if (slot == nullptr) {
+      zkfile_listing_internal::bad_index("zkfile_set_dir_filter", handle);
+      return -1;
+    }
+    if (regex == nullptr) {
+      zkerr_throw(-1, ZKERR_WARNING, "%s", "zkfile_set_dir_filter(): null filter\n");
+      return -1;
+    }
+    if (regex[0] == '\0') return 0;
+    zk_regexp *compiled = zk_regcomp(regex);
+    std::free(slot->filter);
+    slot->filter = compiled;
+    if (compiled == nullptr) {
+      // The whole expression goes into the message, however long it is.
+      std::string message = std::string("ZKFILE: can not compile filter -> ") + regex + "\n";
+      zkerr_throw(-1, ZKERR_INFO, "%s", message.c_str());
+      return -1;
+    }
+    return 0;
+  });
+}
+
+extern "C" int zkfile_get_next_file(int handle, char *buffer, int size) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    dir_struct *slot = open_listing(handle);
+    if (slot == nullptr) {
+      zkfile_listing_internal::bad_index("zkfile_get_next_file", handle);
+      return -1;
+    }
+    if (buffer == nullptr) {
+      zkerr_throw(-1, ZKERR_WARNING, "%s", "zkfile_get_next_file(): null buffer\n");
+      return -1;
+    }
+    for (;;) {
+      struct dirent *entry = readdir(slot->dir);
+      if (entry == nullptr) return -2;
+      const char *name = entry->d_name;
+      std::size_t length = std::strlen(name);
+      if (length >= zkfile_listing_internal::kNameBuffer) {
+        // Refused rather than reported as the end, so the caller can read on.
+        errno = E2BIG;
+        zkerr_throw(-1, ZKERR_WARNING, "zkfile_get_next_file(): entry name of %zu bytes is too long\n",
+                    length);
+        return -1;
+      }
+      if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+      if (slot->filter != nullptr && zk_regexec(slot->filter, name) != 1) continue;
+      if (size < 0 || length + 1 > static_cast<std::size_t>(size)) return -1;
+      std::memcpy(buffer, name, length + 1);
+      return 0;
+    }
+  });
+}
+
+extern "C" int zkfile_close_directory(int handle) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    dir_struct *slot = open_listing(handle);
+    if (slot == nullptr) {
+      zkfile_listing_internal::bad_index("zkfile_close_directory", handle);
+      return -1;
+    }
+    closedir(slot->dir);
+    slot->dir = nullptr;
+    std::free(slot->filter);
+    slot->filter = nullptr;
+    slot->in_use = 0;
+    return 0;
+  });
 }

@@ -31,38 +31,38 @@ void digest_stream(MD5_CTX *context, FILE *stream, std::size_t block) {
 
 }  // namespace
 
-extern "C" void zkfile_md5_string(unsigned char *digest, const char *text) try {
-  MD5_CTX context;
-  MD5_Init(&context);
-  MD5_Update(&context, text, std::strlen(text));
-  MD5_Final(digest, &context);
-} catch (...) {
-  hestrel::failed(__func__);
+extern "C" void zkfile_md5_string(unsigned char *digest, const char *text) {
+  hestrel::call_c(__func__, [&] {
+    MD5_CTX context;
+    MD5_Init(&context);
+    MD5_Update(&context, text, std::strlen(text));
+    MD5_Final(digest, &context);
+  });
 }
 
-extern "C" int zkfile_md5_file(unsigned char *digest, const char *path) try {
-  std::memset(digest, 0, MD5_DIGEST_LENGTH);
-  FILE *stream = std::fopen(path, "rb");
-  if (stream == nullptr) return 1;
-  // Without memory for the large buffer the stream keeps its default one.
-  std::unique_ptr<char[]> stream_buffer(new (std::nothrow) char[kStreamBuffer]);
-  if (stream_buffer) std::setvbuf(stream, stream_buffer.get(), _IOFBF, kStreamBuffer);
-  MD5_CTX context;
-  MD5_Init(&context);
-  digest_stream(&context, stream, kFileBlock);
-  MD5_Final(digest, &context);
-  std::fclose(stream);
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkfile_md5_file(unsigned char *digest, const char *path) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    std::memset(digest, 0, MD5_DIGEST_LENGTH);
+    FILE *stream = std::fopen(path, "rb");
+    if (stream == nullptr) return 1;
+    // Without memory for the large buffer the stream keeps its default one.
+    std::unique_ptr<char[]> stream_buffer(new (std::nothrow) char[kStreamBuffer]);
+    if (stream_buffer) std::setvbuf(stream, stream_buffer.get(), _IOFBF, kStreamBuffer);
+    MD5_CTX context;
+    MD5_Init(&context);
+    digest_stream(&context, stream, kFileBlock);
+    MD5_Final(digest, &context);
+    std::fclose(stream);
+    return 0;
+  });
 }
 
-extern "C" int zkfile_md5_filter(unsigned char *digest) try {
-  MD5_CTX context;
-  MD5_Init(&context);
-  digest_stream(&context, stdin, kFilterBlock);
-  MD5_Final(digest, &context);
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkfile_md5_filter(unsigned char *digest) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    MD5_CTX context;
+    MD5_Init(&context);
+    digest_stream(&context, stdin, kFilterBlock);
+    MD5_Final(digest, &context);
+    return 0;
+  });
 }

@@ -63,61 +63,61 @@ bool is_known_product(const std::string &name) {
 using hestrel::zkfile::get_version_numbers;
 using hestrel::zkfile::PELMORAVINE_INTERNAL_PRODUCTS;
 
-extern "C" int zkfile_find_product_dir(const char *product, char **out) try {
-  if (out != nullptr) *out = nullptr;
-  if (product == nullptr || out == nullptr) return -1;
+extern "C" int zkfile_find_product_dir(const char *product, char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (out != nullptr) *out = nullptr;
+    if (product == nullptr || out == nullptr) return -1;
 
-  const std::string root = pelmoravine::path::pelmoravine_dir();
-  int handle = -1;
-  if (zkfile_open_directory(&handle, root.c_str()) != 0) {
-    zkerr_throw(errHand_zkfile, ZKERR_FATAL, "Cannot open %s\n", root.c_str());
-    return -1;
-  }
+    const std::string root = pelmoravine::path::pelmoravine_dir();
+    int handle = -1;
+    if (zkfile_open_directory(&handle, root.c_str()) != 0) {
+      zkerr_throw(errHand_zkfile, ZKERR_FATAL, "Cannot open %s\n", root.c_str());
+      return -1;
+    }
 
-  // A cut pattern would search for another name than the one asked for, so
-  // a name that leaves no room for the whole pattern is refused.
-  std::vector<char> pattern(hestrel::zkfile::path_limit);
-  int length = std::snprintf(pattern.data(), pattern.size(), "^%s%s", product, kVersionPattern);
-  if (length < 0 || !hestrel::zkfile::fits_path_limit(static_cast<std::size_t>(length))) {
+    // A cut pattern would search for another name than the one asked for, so
+    // a name that leaves no room for the whole pattern is refused.
+    std::vector<char> pattern(hestrel::zkfile::path_limit);
+    int length = std::snprintf(pattern.data(), pattern.size(), "^%s%s", product, kVersionPattern);
+    if (length < 0 || !hestrel::zkfile::fits_path_limit(static_cast<std::size_t>(length))) {
+      zkfile_close_directory(handle);
+      zkerr_throw(errHand_zkfile, ZKERR_WARNING,
+                  "zkfile_find_product_dir: product name too long for the path limit\n");
+      return -1;
+    }
+    if (zkfile_set_dir_filter(handle, pattern.data()) != 0) {
+      zkfile_close_directory(handle);
+      return -1;
+    }
+
+    // The first accepted entry wins: versions are not compared.
+    std::vector<char> entry(hestrel::zkfile::path_limit);
+    int status = zkfile_get_next_file(handle, entry.data(), static_cast<int>(entry.size()));
+    if (status == 0) *out = zkfile_add_component(root.c_str(), entry.data());
     zkfile_close_directory(handle);
-    zkerr_throw(errHand_zkfile, ZKERR_WARNING,
-                "zkfile_find_product_dir: product name too long for the path limit\n");
-    return -1;
-  }
-  if (zkfile_set_dir_filter(handle, pattern.data()) != 0) {
-    zkfile_close_directory(handle);
-    return -1;
-  }
-
-  // The first accepted entry wins: versions are not compared.
-  std::vector<char> entry(hestrel::zkfile::path_limit);
-  int status = zkfile_get_next_file(handle, entry.data(), static_cast<int>(entry.size()));
-  if (status == 0) *out = zkfile_add_component(root.c_str(), entry.data());
-  zkfile_close_directory(handle);
-  return status == 0 && *out != nullptr ? 0 : -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+    return status == 0 && *out != nullptr ? 0 : -1;
+  });
 }
 
-extern "C" int zkcommon_check_installation(const char *product, int *flag) try {
-  if (flag != nullptr) *flag = 0;
-  char *path = nullptr;
-  int status = zkfile_find_product_dir(product, &path);
-  std::free(path);
-  return status == 0 ? 0 : -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkcommon_check_installation(const char *product, int *flag) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (flag != nullptr) *flag = 0;
+    char *path = nullptr;
+    int status = zkfile_find_product_dir(product, &path);
+    std::free(path);
+    return status == 0 ? 0 : -1;
+  });
 }
 
-extern "C" int zkfile_get_product_version(const char *product, int *version) try {
-  if (product == nullptr || version == nullptr) return -1;
-  const auto &table = get_version_numbers();
-  auto row = table.find(product);
-  if (row == table.end()) return -1;
-  *version = row->second;
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkfile_get_product_version(const char *product, int *version) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (product == nullptr || version == nullptr) return -1;
+    const auto &table = get_version_numbers();
+    auto row = table.find(product);
+    if (row == table.end()) return -1;
+    *version = row->second;
+    return 0;
+  });
 }
 
 bool _product_exists(const char *product) {

@@ -44,10 +44,10 @@ const std::string &release_name() {
 
 }  // namespace pelmoravine
 
-extern "C" int zkfile_get_release_name(char **out) try {
-  if (!out) return -1;
-  *out = strdup(current_release);
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkfile_get_release_name(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = strdup(current_release);
+    return 0;
+  });
 }

@@ -64,145 +64,145 @@ int zkfile_initialize(void) { return 0; }
 
 void zkfile_terminate(void) {}
 
-int zkfile_dir_home(char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  try {
-    deliver(pelmoravine::path::home(), out);
-  } catch (...) {
-  }
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_dir_user_home(const char *user, char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  if (!user || !*user) {
-    failure("zkfile_dir_user_home: null user name given\n");
-    return -1;
-  }
-  const struct passwd *entry = getpwnam(user);
-  if (entry && entry->pw_dir) *out = strdup(entry->pw_dir);
-  if (!*out) {
-    failure("zkfile_dir_user_home: Unable to get home directory for user '%s'\n", user);
-    return -1;
-  }
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_pelmoravine_appdata_dir(char **out) try {
-  return appdata_dir(out);
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_pelmoravine_local_appdata_dir(char **out) try {
-  return appdata_dir(out);
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_pelmoravine_userdata_dir(char **out) try {
-  return appdata_dir(out);
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_get_appdata_release_dir(char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  char *appdata = nullptr;
-  if (appdata_dir(&appdata) != 0) return -1;
-  try {
-    const std::string dir = appdata_child(appdata, pelmoravine::release_name());
-    std::free(appdata);
-    if (zkfile_file_exists(dir.c_str(), 1) != 0 && zkfile_mkdir(dir.c_str(), private_dir_mode) != 0) return -1;
-    return deliver(dir, out);
-  } catch (...) {
-    std::free(appdata);
-    return -1;
-  }
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_appdata_release_dir(char **out) try {
-  zklog_deprecation_warning(__FILE__, __LINE__, "zkfile_appdata_release_dir", "%s function is deprecated for %s\n",
-                            "zkfile_appdata_release_dir", "zkfile_get_appdata_release_dir");
-  return zkfile_get_appdata_release_dir(out);
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_get_pelmoravine_temp(char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  try {
-    std::string dir;
-    if (const char *tmpdir = std::getenv("PELMORAVINE_TMPDIR")) {
-      dir = tmpdir;
-    } else {
-      char *appdata = nullptr;
-      if (appdata_dir(&appdata) != 0) {
-        failure("zkfile_get_pelmoravine_temp: Unable to get local appdata directory\n");
-        return -1;
-      }
-      dir = appdata_child(appdata, "tmp");
-      std::free(appdata);
+int zkfile_dir_home(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = nullptr;
+    try {
+      deliver(pelmoravine::path::home(), out);
+    } catch (...) {
     }
-    if (!fits_path_limit(dir.size())) {
-      failure("zkfile_get_pelmoravine_temp: temporary directory does not fit in %zu bytes: %s\n",
-              hestrel::zkfile::path_limit, dir.c_str());
+    return 0;
+  });
+}
+
+int zkfile_dir_user_home(const char *user, char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = nullptr;
+    if (!user || !*user) {
+      failure("zkfile_dir_user_home: null user name given\n");
       return -1;
     }
-    if (zkfile_mkdir(dir.c_str(), private_dir_mode) != 0) return -1;
-    return deliver(dir, out);
-  } catch (...) {
-    hestrel::note_allocation_failure();
-    return -1;
-  }
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+    const struct passwd *entry = getpwnam(user);
+    if (entry && entry->pw_dir) *out = strdup(entry->pw_dir);
+    if (!*out) {
+      failure("zkfile_dir_user_home: Unable to get home directory for user '%s'\n", user);
+      return -1;
+    }
+    return 0;
+  });
 }
 
-int zkfile_get_desktop_dir(char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  try {
-    return deliver(join(pelmoravine::path::home(), "Desktop"), out);
-  } catch (...) {
-    return -1;
-  }
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_pelmoravine_appdata_dir(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    return appdata_dir(out);
+  });
 }
 
-int zkfile_get_mydocuments_dir(char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  try {
+int zkfile_pelmoravine_local_appdata_dir(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    return appdata_dir(out);
+  });
+}
+
+int zkfile_pelmoravine_userdata_dir(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    return appdata_dir(out);
+  });
+}
+
+int zkfile_get_appdata_release_dir(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = nullptr;
+    char *appdata = nullptr;
+    if (appdata_dir(&appdata) != 0) return -1;
+    try {
+      const std::string dir = appdata_child(appdata, pelmoravine::release_name());
+      std::free(appdata);
+      if (zkfile_file_exists(dir.c_str(), 1) != 0 && zkfile_mkdir(dir.c_str(), private_dir_mode) != 0) return -1;
+      return deliver(dir, out);
+    } catch (...) {
+      std::free(appdata);
+      return -1;
+    }
+  });
+}
+
+int zkfile_appdata_release_dir(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    zklog_deprecation_warning(__FILE__, __LINE__, "zkfile_appdata_release_dir", "%s function is deprecated for %s\n",
+                              "zkfile_appdata_release_dir", "zkfile_get_appdata_release_dir");
+    return zkfile_get_appdata_release_dir(out);
+  });
+}
+
+int zkfile_get_pelmoravine_temp(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = nullptr;
+    try {
+      std::string dir;
+      if (const char *tmpdir = std::getenv("PELMORAVINE_TMPDIR")) {
+        dir = tmpdir;
+      } else {
+        char *appdata = nullptr;
+        if (appdata_dir(&appdata) != 0) {
+          failure("zkfile_get_pelmoravine_temp: Unable to get local appdata directory\n");
+          return -1;
+        }
+        dir = appdata_child(appdata, "tmp");
+        std::free(appdata);
+      }
+      if (!fits_path_limit(dir.size())) {
+        failure("zkfile_get_pelmoravine_temp: temporary directory does not fit in %zu bytes: %s\n",
+                hestrel::zkfile::path_limit, dir.c_str());
+        return -1;
+      }
+      if (zkfile_mkdir(dir.c_str(), private_dir_mode) != 0) return -1;
+      return deliver(dir, out);
+    } catch (...) {
+      hestrel::note_allocation_failure();
+      return -1;
+    }
+  });
+}
+
+int zkfile_get_desktop_dir(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = nullptr;
+    try {
+      return deliver(join(pelmoravine::path::home(), "Desktop"), out);
+    } catch (...) {
+      return -1;
+    }
+  });
+}
+
+int zkfile_get_mydocuments_dir(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = nullptr;
+    try {
 #if defined(__APPLE__)
-    return deliver(join(pelmoravine::path::home(), "Documents"), out);
+      return deliver(join(pelmoravine::path::home(), "Documents"), out);
 #else
-    return deliver(pelmoravine::path::home(), out);
+      return deliver(pelmoravine::path::home(), out);
 #endif
-  } catch (...) {
-    return -1;
-  }
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+    } catch (...) {
+      return -1;
+    }
+  });
 }
 
-int zkfile_get_mynetworkplaces_dir(char **out) try {
-  if (!out) return -1;
-  *out = nullptr;
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_get_mynetworkplaces_dir(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (!out) return -1;
+    *out = nullptr;
+    return 0;
+  });
 }
 
 }  // extern "C"

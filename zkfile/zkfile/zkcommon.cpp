@@ -45,106 +45,106 @@ std::atomic<bool> ulvastro_value{false};
 
 }  // namespace
 
-extern "C" int zkcommon_prepare_str_for_shell(char *text, int size) try {
-  if (text == nullptr || text[0] == '\0' || size <= 0) return -1;
-  const std::size_t length = std::strlen(text);
-  const std::size_t capacity = static_cast<std::size_t>(size);
-  const char last = text[length - 1];
-  if (last == '/' || last == '\\' || length + 2 > capacity) return -1;
+extern "C" int zkcommon_prepare_str_for_shell(char *text, int size) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (text == nullptr || text[0] == '\0' || size <= 0) return -1;
+    const std::size_t length = std::strlen(text);
+    const std::size_t capacity = static_cast<std::size_t>(size);
+    const char last = text[length - 1];
+    if (last == '/' || last == '\\' || length + 2 > capacity) return -1;
 
-  // Both the escaped text and the wrapped one, with their NULs, must fit in
-  // the caller's buffer, and the wrapped one in the path limit as well.
-  std::size_t escaped = length;
-  for (std::size_t i = 0; i < length; ++i)
-    if (needs_escape(text[i])) ++escaped;
-  if (escaped + 1 > capacity) return -1;
+    // Both the escaped text and the wrapped one, with their NULs, must fit in
+    // the caller's buffer, and the wrapped one in the path limit as well.
+    std::size_t escaped = length;
+    for (std::size_t i = 0; i < length; ++i)
+      if (needs_escape(text[i])) ++escaped;
+    if (escaped + 1 > capacity) return -1;
 
-  std::string result;
-  try {
-    result.reserve(escaped + 2 * length + 2);
-    bool inside = false;
-    for (std::size_t i = 0; i < length; ++i) {
-      const char c = text[i];
-      if (is_wildcard(c)) {
-        if (inside) result.push_back('"');
-        inside = false;
-      } else {
-        if (!inside) result.push_back('"');
-        inside = true;
-        if (needs_escape(c)) result.push_back('\\');
+    std::string result;
+    try {
+      result.reserve(escaped + 2 * length + 2);
+      bool inside = false;
+      for (std::size_t i = 0; i < length; ++i) {
+        const char c = text[i];
+        if (is_wildcard(c)) {
+          if (inside) result.push_back('"');
+          inside = false;
+        } else {
+          if (!inside) result.push_back('"');
+          inside = true;
+          if (needs_escape(c)) result.push_back('\\');
+        }
+        result.push_back(c);
       }
-      result.push_back(c);
+      if (inside) result.push_back('"');
+    } catch (const std::bad_alloc &) {
+      return -1;
     }
-    if (inside) result.push_back('"');
-  } catch (const std::bad_alloc &) {
-    return -1;
-  }
-  if (result.size() + 1 > capacity || !hestrel::zkfile::fits_path_limit(result.size())) return -1;
-  std::memcpy(text, result.c_str(), result.size() + 1);
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-extern "C" char *fgets_safe(char *buffer, int size, FILE *stream) try {
-  // fgets itself would crash on these.
-  if (buffer == nullptr || stream == nullptr) {
-    errno = EINVAL;
-    return nullptr;
-  }
-  char *result;
-  do {
-    errno = 0;
-    result = std::fgets(buffer, size, stream);
-  } while (result == nullptr && errno == EINTR);
-  return result;
-} catch (...) {
-  return hestrel::failed(__func__, nullptr);
-}
-
-extern "C" int zkcommon_web_access_allowed(void) try {
-  char *dir = nullptr;
-  if (zkfile_pelmoravine_userdata_dir(&dir) != 0 || dir == nullptr) {
-    std::free(dir);
+    if (result.size() + 1 > capacity || !hestrel::zkfile::fits_path_limit(result.size())) return -1;
+    std::memcpy(text, result.c_str(), result.size() + 1);
     return 0;
-  }
-  std::string marker;
-  try {
-    marker = dir;
-    // One '/' unless the directory already ends in one.
-    if (marker.empty() || marker.back() != '/') marker += '/';
-    marker += kWebAccessMarker;
-  } catch (const std::bad_alloc &) {
+  });
+}
+
+extern "C" char *fgets_safe(char *buffer, int size, FILE *stream) {
+  return hestrel::call_c(__func__, nullptr, [&]() -> char * {
+    // fgets itself would crash on these.
+    if (buffer == nullptr || stream == nullptr) {
+      errno = EINVAL;
+      return nullptr;
+    }
+    char *result;
+    do {
+      errno = 0;
+      result = std::fgets(buffer, size, stream);
+    } while (result == nullptr && errno == EINTR);
+    return result;
+  });
+}
+
+extern "C" int zkcommon_web_access_allowed(void) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    char *dir = nullptr;
+    if (zkfile_pelmoravine_userdata_dir(&dir) != 0 || dir == nullptr) {
+      std::free(dir);
+      return 0;
+    }
+    std::string marker;
+    try {
+      marker = dir;
+      // One '/' unless the directory already ends in one.
+      if (marker.empty() || marker.back() != '/') marker += '/';
+      marker += kWebAccessMarker;
+    } catch (const std::bad_alloc &) {
+      std::free(dir);
+      return 0;
+    }
     std::free(dir);
-    return 0;
-  }
-  std::free(dir);
-  // Any kind of entry counts; an unreadable status counts as no marker.
-  struct stat st;
-  return stat(marker.c_str(), &st) == 0 ? 1 : 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+    // Any kind of entry counts; an unreadable status counts as no marker.
+    struct stat st;
+    return stat(marker.c_str(), &st) == 0 ? 1 : 0;
+  });
 }
 
-extern "C" bool zkcommon_display_ulvastro(void) try {
-  if (!ulvastro_computed.load(std::memory_order_acquire)) {
-    char *path = nullptr;
-    const bool found = zkfile_find_product_dir("ulvastro", &path) == 0;
-    std::free(path);
-    ulvastro_value.store(found, std::memory_order_relaxed);
-    ulvastro_computed.store(true, std::memory_order_release);
-  }
-  return ulvastro_value.load(std::memory_order_relaxed);
-} catch (...) {
-  return hestrel::failed(__func__, false);
+extern "C" bool zkcommon_display_ulvastro(void) {
+  return hestrel::call_c(__func__, false, [&]() -> bool {
+    if (!ulvastro_computed.load(std::memory_order_acquire)) {
+      char *path = nullptr;
+      const bool found = zkfile_find_product_dir("ulvastro", &path) == 0;
+      std::free(path);
+      ulvastro_value.store(found, std::memory_order_relaxed);
+      ulvastro_computed.store(true, std::memory_order_release);
+    }
+    return ulvastro_value.load(std::memory_order_relaxed);
+  });
 }
 
-extern "C" int zkfile_get_pelmoravine_support_error_mesg(char **out) try {
-  if (out == nullptr) return -1;
-  *out = strdup(kSupportRequest);
-  return *out != nullptr ? 0 : -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkfile_get_pelmoravine_support_error_mesg(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (out == nullptr) return -1;
+    *out = strdup(kSupportRequest);
+    return *out != nullptr ? 0 : -1;
+  });
 }
 
 std::string zkcommon_get_scratch_project_path() {

@@ -54,70 +54,70 @@ void split_path(const char *path, char **dir, char **name) {
 
 extern "C" {
 
-char *zkfile_add_component(const char *dir, const char *name) try {
-  if (empty(dir)) return empty(name) ? nullptr : copy_of(name, std::strlen(name));
-  std::size_t dir_length = std::strlen(dir);
-  if (empty(name)) return copy_of(dir, dir_length);
-  std::size_t name_length = std::strlen(name);
-  char *out = static_cast<char *>(std::malloc(dir_length + name_length + 2));
-  if (out == nullptr) return nullptr;
-  std::memcpy(out, dir, dir_length);
-  std::size_t at = dir_length;
-  if (dir[dir_length - 1] != '/' && name[0] != '/') out[at++] = '/';
-  // Only one '/' is dropped at the seam: longer runs on either side stay.
-  if (out[at - 1] == '/' && name[0] == '/') {
-    ++name;
-    --name_length;
-  }
-  std::memcpy(out + at, name, name_length);
-  out[at + name_length] = '\0';
-  return out;
-} catch (...) {
-  return hestrel::failed(__func__, nullptr);
+char *zkfile_add_component(const char *dir, const char *name) {
+  return hestrel::call_c(__func__, nullptr, [&]() -> char * {
+    if (empty(dir)) return empty(name) ? nullptr : copy_of(name, std::strlen(name));
+    std::size_t dir_length = std::strlen(dir);
+    if (empty(name)) return copy_of(dir, dir_length);
+    std::size_t name_length = std::strlen(name);
+    char *out = static_cast<char *>(std::malloc(dir_length + name_length + 2));
+    if (out == nullptr) return nullptr;
+    std::memcpy(out, dir, dir_length);
+    std::size_t at = dir_length;
+    if (dir[dir_length - 1] != '/' && name[0] != '/') out[at++] = '/';
+    // Only one '/' is dropped at the seam: longer runs on either side stay.
+    if (out[at - 1] == '/' && name[0] == '/') {
+      ++name;
+      --name_length;
+    }
+    std::memcpy(out + at, name, name_length);
+    out[at + name_length] = '\0';
+    return out;
+  });
 }
 
-char *zkfile_get_last_component(const char *path) try {
-  if (empty(path)) return nullptr;
-  const char *last = std::strrchr(path, '/');
-  const char *start = last == nullptr ? path : last + 1;
-  return copy_of(start, std::strlen(start));
-} catch (...) {
-  return hestrel::failed(__func__, nullptr);
+char *zkfile_get_last_component(const char *path) {
+  return hestrel::call_c(__func__, nullptr, [&]() -> char * {
+    if (empty(path)) return nullptr;
+    const char *last = std::strrchr(path, '/');
+    const char *start = last == nullptr ? path : last + 1;
+    return copy_of(start, std::strlen(start));
+  });
 }
 
-char *zkfile_remove_component(const char *path) try {
-  if (empty(path)) return nullptr;
-  const char *last = std::strrchr(path, '/');
-  return copy_of(path, last == nullptr ? 0 : static_cast<std::size_t>(last - path));
-} catch (...) {
-  return hestrel::failed(__func__, nullptr);
+char *zkfile_remove_component(const char *path) {
+  return hestrel::call_c(__func__, nullptr, [&]() -> char * {
+    if (empty(path)) return nullptr;
+    const char *last = std::strrchr(path, '/');
+    return copy_of(path, last == nullptr ? 0 : static_cast<std::size_t>(last - path));
+  });
 }
 
 void zkfile_free_component_string(char *text) { std::free(text); }
 
-void zkfile_parse_path(const char *path, char **dir, char **name) try {
-  char *dir_part = nullptr;
-  char *name_part = nullptr;
-  zkfile_internal::split_path(path, &dir_part, &name_part);
-  if (dir != nullptr)
-    *dir = dir_part;
-  else
-    std::free(dir_part);
-  if (name != nullptr)
-    *name = name_part;
-  else
-    std::free(name_part);
-} catch (...) {
-  hestrel::failed(__func__);
+void zkfile_parse_path(const char *path, char **dir, char **name) {
+  hestrel::call_c(__func__, [&] {
+    char *dir_part = nullptr;
+    char *name_part = nullptr;
+    zkfile_internal::split_path(path, &dir_part, &name_part);
+    if (dir != nullptr)
+      *dir = dir_part;
+    else
+      std::free(dir_part);
+    if (name != nullptr)
+      *name = name_part;
+    else
+      std::free(name_part);
+  });
 }
 
-int zkfile_path_localize(char *path, int size) try {
-  if (path == nullptr || size < 2 || *path == '\0') return -1;
-  for (char *at = path; *at != '\0'; ++at)
-    if (*at == '\\') *at = '/';
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_path_localize(char *path, int size) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (path == nullptr || size < 2 || *path == '\0') return -1;
+    for (char *at = path; *at != '\0'; ++at)
+      if (*at == '\\') *at = '/';
+    return 0;
+  });
 }
 
 int zkfile_path_to_unix(char *path, int size) { return zkfile_path_localize(path, size); }

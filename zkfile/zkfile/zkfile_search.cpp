@@ -195,123 +195,123 @@ const char *found_search_directory() {
 
 extern "C" {
 
-int zkfile_path_add(const char *path) try {
-  return add_parts(search_path(), path);
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_path_add(const char *path) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    return add_parts(search_path(), path);
+  });
 }
 
-int zkfile_path_set(const char *path) try {
-  zkfile_path_clear();
-  return zkfile_path_add(path);
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_path_set(const char *path) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    zkfile_path_clear();
+    return zkfile_path_add(path);
+  });
 }
 
-int zkfile_path_clear(void) try {
-  search_path().release();
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_path_clear(void) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    search_path().release();
+    return 0;
+  });
 }
 
-int zkfile_path_get(char **out) try {
-  search_path_type &path = search_path();
-  if (out == nullptr) return -1;
-  std::string joined;
-  for (const search_path_item *item = path.first; item != nullptr; item = item->next) {
-    joined += item->dir;
-    joined += ':';
-  }
-  if (!joined.empty()) joined.pop_back();
-  *out = strdup(joined.c_str());
-  return *out == nullptr ? -1 : 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_path_print(FILE *stream) try {
-  search_path_type &path = search_path();
-  if (stream == nullptr) return -1;
-  std::fprintf(stream, "ZKFILE search path:  id = %d\n", 0);
-  int number = 0;
-  for (const search_path_item *item = path.first; item != nullptr; item = item->next)
-    std::fprintf(stream, "item:%d  cwd:%d home:%d  dir:%s\n", ++number, item->cwd, item->home,
-                 item->dir);
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_path_add_cwd(void) try {
-  search_path_type &path = search_path();
-  char *cwd = nullptr;
-  if (zkfile_dir_current_get(&cwd) != 0 || cwd == nullptr) return -1;
-  std::string dir(cwd);
-  std::free(cwd);
-  return path.append(dir, 1, 0) ? 0 : -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_path_add_home(void) try {
-  search_path_type &path = search_path();
-  return path.append(pelmoravine::path::home(), 0, 1) ? 0 : -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_path_is_absolute(const char *path) try {
-  if (path == nullptr || *path == '\0') return -1;
-  if (path[0] == '/' || path[0] == '\\') return 0;
-  if (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') return 0;
-  return -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
-}
-
-int zkfile_exists(const char *name, int type) try {
-  search_path_type &path = search_path();
-  path.found = nullptr;
-  if (name == nullptr) return -1;
-  if (zkfile_path_is_absolute(name) == 0) return zkfile_file_exists(name, type);
-  if (path.first == nullptr) {
-    raise(ZKERR_FATAL, "ZKFILE: there are no directories in the search path\n");
-    return -1;
-  }
-  for (search_path_item *item = path.first; item != nullptr; item = item->next) {
-    if (*item->dir == '\0') continue;
-    std::string full = item->dir;
-    if (full.back() != '/') full += '/';
-    full += name;
-    if (has_type(full, type)) {
-      path.found = item;
-      return 0;
+int zkfile_path_get(char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    search_path_type &path = search_path();
+    if (out == nullptr) return -1;
+    std::string joined;
+    for (const search_path_item *item = path.first; item != nullptr; item = item->next) {
+      joined += item->dir;
+      joined += ':';
     }
-  }
-  return -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+    if (!joined.empty()) joined.pop_back();
+    *out = strdup(joined.c_str());
+    return *out == nullptr ? -1 : 0;
+  });
 }
 
-int zkfile_find(const char *name, int type, char **out) try {
-  if (out == nullptr) return -1;
-  *out = nullptr;
-  if (zkfile_exists(name, type) != 0) return -1;
-  const char *dir = zkfile_internal::found_search_directory();
-  // Always one '/' after the directory, even one that ends with '/'.
-  std::string full = dir == nullptr ? std::string(name) : std::string(dir) + "/" + name;
-  *out = strdup(full.c_str());
-  return *out == nullptr ? -1 : 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_path_print(FILE *stream) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    search_path_type &path = search_path();
+    if (stream == nullptr) return -1;
+    std::fprintf(stream, "ZKFILE search path:  id = %d\n", 0);
+    int number = 0;
+    for (const search_path_item *item = path.first; item != nullptr; item = item->next)
+      std::fprintf(stream, "item:%d  cwd:%d home:%d  dir:%s\n", ++number, item->cwd, item->home,
+                   item->dir);
+    return 0;
+  });
 }
 
-const char *zkfile_get_constant(int id) try {
-  if (id < 0 || id >= kTemplateCount) return nullptr;
-  return kTemplates[id];
-} catch (...) {
-  return hestrel::failed(__func__, nullptr);
+int zkfile_path_add_cwd(void) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    search_path_type &path = search_path();
+    char *cwd = nullptr;
+    if (zkfile_dir_current_get(&cwd) != 0 || cwd == nullptr) return -1;
+    std::string dir(cwd);
+    std::free(cwd);
+    return path.append(dir, 1, 0) ? 0 : -1;
+  });
+}
+
+int zkfile_path_add_home(void) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    search_path_type &path = search_path();
+    return path.append(pelmoravine::path::home(), 0, 1) ? 0 : -1;
+  });
+}
+
+int zkfile_path_is_absolute(const char *path) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (path == nullptr || *path == '\0') return -1;
+    if (path[0] == '/' || path[0] == '\\') return 0;
+    if (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') return 0;
+    return -1;
+  });
+}
+
+int zkfile_exists(const char *name, int type) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    search_path_type &path = search_path();
+    path.found = nullptr;
+    if (name == nullptr) return -1;
+    if (zkfile_path_is_absolute(name) == 0) return zkfile_file_exists(name, type);
+    if (path.first == nullptr) {
+      raise(ZKERR_FATAL, "ZKFILE: there are no directories in the search path\n");
+      return -1;
+    }
+    for (search_path_item *item = path.first; item != nullptr; item = item->next) {
+      if (*item->dir == '\0') continue;
+      std::string full = item->dir;
+      if (full.back() != '/') full += '/';
+      full += name;
+      if (has_type(full, type)) {
+        path.found = item;
+        return 0;
+      }
+    }
+    return -1;
+  });
+}
+
+int zkfile_find(const char *name, int type, char **out) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (out == nullptr) return -1;
+    *out = nullptr;
+    if (zkfile_exists(name, type) != 0) return -1;
+    const char *dir = zkfile_internal::found_search_directory();
+    // Always one '/' after the directory, even one that ends with '/'.
+    std::string full = dir == nullptr ? std::string(name) : std::string(dir) + "/" + name;
+    *out = strdup(full.c_str());
+    return *out == nullptr ? -1 : 0;
+  });
+}
+
+const char *zkfile_get_constant(int id) {
+  return hestrel::call_c(__func__, nullptr, [&]() -> const char * {
+    if (id < 0 || id >= kTemplateCount) return nullptr;
+    return kTemplates[id];
+  });
 }
 
 const char *_zkfile_get_constant(int id) { return zkfile_get_constant(id); }

@@ -159,113 +159,113 @@ int open_in_working_directory(const char *name, FILE **stream, const char *mode)
 
 extern "C" {
 
-int zkfile_open(const char *name, FILE **stream, const char *mode) try {
-  if (stream == nullptr) return -1;
-  *stream = nullptr;
-  zkfile_internal::ensure_search_path();
-  if (name == nullptr || mode == nullptr) return -1;
-  if (file_info_open >= ZKFILE_MAX_OPEN_FILES) {
-    raise(ZKERR_FATAL, "ZKFILE: attempt to have more than " +
-                           std::to_string(ZKFILE_MAX_OPEN_FILES) + " files open at once\n");
-    return -1;
-  }
-  if (std::strlen(mode) >= sizeof file_info[0].mode) {
-    raise(ZKERR_WARNING, "ZKFILE: file mode longer than 15 characters cannot be tracked\n");
-    return -1;
-  }
-  if (*name != '\0' && zkfile_path_is_absolute(name) == 0) return open_absolute(name, stream, mode);
-  if (std::strchr(mode, 'r') != nullptr) return open_for_reading(name, stream, mode);
-  return open_in_working_directory(name, stream, mode);
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_open(const char *name, FILE **stream, const char *mode) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (stream == nullptr) return -1;
+    *stream = nullptr;
+    zkfile_internal::ensure_search_path();
+    if (name == nullptr || mode == nullptr) return -1;
+    if (file_info_open >= ZKFILE_MAX_OPEN_FILES) {
+      raise(ZKERR_FATAL, "ZKFILE: attempt to have more than " +
+                             std::to_string(ZKFILE_MAX_OPEN_FILES) + " files open at once\n");
+      return -1;
+    }
+    if (std::strlen(mode) >= sizeof file_info[0].mode) {
+      raise(ZKERR_WARNING, "ZKFILE: file mode longer than 15 characters cannot be tracked\n");
+      return -1;
+    }
+    if (*name != '\0' && zkfile_path_is_absolute(name) == 0) return open_absolute(name, stream, mode);
+    if (std::strchr(mode, 'r') != nullptr) return open_for_reading(name, stream, mode);
+    return open_in_working_directory(name, stream, mode);
+  });
 }
 
-int zkfile_close(FILE *stream) try {
-  if (stream == nullptr) {
-    raise(ZKERR_FATAL, "ZKFILE: null file pointer\n");
-    return -1;
-  }
-  int at = find_record(stream);
-  if (at < 0) return -1;
-  std::fclose(stream);
-  for (int next = at + 1; next < file_info_open; ++next) file_info[next - 1] = file_info[next];
-  --file_info_open;
-  file_info_struct &freed = file_info[file_info_open];
-  freed.name[0] = '\0';
-  freed.dir[0] = '\0';
-  freed.mode[0] = '\0';
-  freed.stream = nullptr;
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_close(FILE *stream) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (stream == nullptr) {
+      raise(ZKERR_FATAL, "ZKFILE: null file pointer\n");
+      return -1;
+    }
+    int at = find_record(stream);
+    if (at < 0) return -1;
+    std::fclose(stream);
+    for (int next = at + 1; next < file_info_open; ++next) file_info[next - 1] = file_info[next];
+    --file_info_open;
+    file_info_struct &freed = file_info[file_info_open];
+    freed.name[0] = '\0';
+    freed.dir[0] = '\0';
+    freed.mode[0] = '\0';
+    freed.stream = nullptr;
+    return 0;
+  });
 }
 
-int zkfile_file_get_path(FILE *stream, char *buffer, size_t size) try {
-  // Not even the empty text fits a missing or zero-sized buffer.
-  if (buffer == nullptr || size == 0) {
-    raise(ZKERR_FATAL, "ZKFILE: buffer too small for intended use\n");
-    return -1;
-  }
-  buffer[0] = '\0';
-  if (stream == nullptr) {
-    raise(ZKERR_FATAL, "ZKFILE: null file pointer\n");
-    raise(ZKERR_FATAL, "ZKFILE: file pointer does not match any open files\n");
-    return -1;
-  }
-  int at = find_record(stream);
-  if (at < 0) {
-    raise(ZKERR_FATAL, "ZKFILE: file pointer does not match any open files\n");
-    return -1;
-  }
-  const file_info_struct &entry = file_info[at];
-  std::size_t name_length = std::strlen(entry.name);
-  std::size_t dir_length = std::strlen(entry.dir);
-  if (name_length + dir_length + 2 > size) {
-    raise(ZKERR_FATAL, "ZKFILE: buffer too small for intended use\n");
-    return -1;
-  }
-  std::memcpy(buffer, entry.dir, dir_length);
-  buffer[dir_length] = '/';
-  std::memcpy(buffer + dir_length + 1, entry.name, name_length + 1);
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_file_get_path(FILE *stream, char *buffer, size_t size) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    // Not even the empty text fits a missing or zero-sized buffer.
+    if (buffer == nullptr || size == 0) {
+      raise(ZKERR_FATAL, "ZKFILE: buffer too small for intended use\n");
+      return -1;
+    }
+    buffer[0] = '\0';
+    if (stream == nullptr) {
+      raise(ZKERR_FATAL, "ZKFILE: null file pointer\n");
+      raise(ZKERR_FATAL, "ZKFILE: file pointer does not match any open files\n");
+      return -1;
+    }
+    int at = find_record(stream);
+    if (at < 0) {
+      raise(ZKERR_FATAL, "ZKFILE: file pointer does not match any open files\n");
+      return -1;
+    }
+    const file_info_struct &entry = file_info[at];
+    std::size_t name_length = std::strlen(entry.name);
+    std::size_t dir_length = std::strlen(entry.dir);
+    if (name_length + dir_length + 2 > size) {
+      raise(ZKERR_FATAL, "ZKFILE: buffer too small for intended use\n");
+      return -1;
+    }
+    std::memcpy(buffer, entry.dir, dir_length);
+    buffer[dir_length] = '/';
+    std::memcpy(buffer + dir_length + 1, entry.name, name_length + 1);
+    return 0;
+  });
 }
 
-int zkfile_dir_current_push(void) try {
-  char *cwd = nullptr;
-  if (zkfile_dir_current_get(&cwd) != 0 || cwd == nullptr) return -1;
-  dir_stack().emplace_back(cwd);
-  std::free(cwd);
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_dir_current_push(void) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    char *cwd = nullptr;
+    if (zkfile_dir_current_get(&cwd) != 0 || cwd == nullptr) return -1;
+    dir_stack().emplace_back(cwd);
+    std::free(cwd);
+    return 0;
+  });
 }
 
-int zkfile_dir_current_pop(void) try {
-  std::vector<std::string> &stack = dir_stack();
-  if (stack.empty()) {
-    raise(ZKERR_INFO, "ZKFILE: attempt to pop current directory from empty stack\n");
-    return -1;
-  }
-  std::string top = std::move(stack.back());
-  stack.pop_back();
-  return change_back(top);
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_dir_current_pop(void) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    std::vector<std::string> &stack = dir_stack();
+    if (stack.empty()) {
+      raise(ZKERR_INFO, "ZKFILE: attempt to pop current directory from empty stack\n");
+      return -1;
+    }
+    std::string top = std::move(stack.back());
+    stack.pop_back();
+    return change_back(top);
+  });
 }
 
-int zkfile_dir_current_set(const char *dir) try {
-  if (dir == nullptr || std::strlen(dir) >= PATH_MAX) return -1;
-  char buffer[PATH_MAX];
-  std::strcpy(buffer, dir);
-  if (zkfile_dir_expand_buffer(buffer, PATH_MAX) != 0) return -1;
-  if (buffer[0] == '\0') return -1;
-  for (char *at = buffer; *at != '\0'; ++at)
-    if (*at == '\\') *at = '/';
-  return chdir(buffer) == 0 ? 0 : -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+int zkfile_dir_current_set(const char *dir) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (dir == nullptr || std::strlen(dir) >= PATH_MAX) return -1;
+    char buffer[PATH_MAX];
+    std::strcpy(buffer, dir);
+    if (zkfile_dir_expand_buffer(buffer, PATH_MAX) != 0) return -1;
+    if (buffer[0] == '\0') return -1;
+    for (char *at = buffer; *at != '\0'; ++at)
+      if (*at == '\\') *at = '/';
+    return chdir(buffer) == 0 ? 0 : -1;
+  });
 }
 
 }  // extern "C"
