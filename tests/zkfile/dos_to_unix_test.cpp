@@ -123,15 +123,26 @@ TEST_F(DosToUnix, ConvertedFileKeepsItsPermissionBits) {
 }
 
 TEST_F(DosToUnix, FailuresLeaveTheOriginalIntact) {
-  hestrel_test::MessageCapture messages;
-  // A directory where the copy would go cannot be removed: the file stays.
-  std::string path = scratch_ / "data.dat";
-  hestrel_test::write_file(path, "keep\r\n");
-  ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0755), 0);
-  EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), -1);
-  EXPECT_EQ(hestrel_test::read_file(path), "keep\r\n");
-  EXPECT_THAT(messages.text(), HasSubstr("FATAL zkfile_dos_to_unix():Failed to remove the existing '" + path +
-                                         ".tmp'; the file is unchanged.\n"));
+  // A folder where the copy would go cannot be removed: the copy cannot be
+  // opened for writing, and that is what the caller is told, with the copy's
+  // name. The file and the folder stay as they were.
+  const bool folder_holds_a_file[] = {false, true};
+  for (bool holds_a_file : folder_holds_a_file) {
+    SCOPED_TRACE(holds_a_file ? "folder with a file" : "empty folder");
+    hestrel_test::MessageCapture messages;
+    std::string path = scratch_ / (holds_a_file ? "full.dat" : "data.dat");
+    std::string copy = path + ".tmp";
+    hestrel_test::write_file(path, "keep\r\n");
+    ASSERT_EQ(mkdir(copy.c_str(), 0755), 0);
+    if (holds_a_file) hestrel_test::write_file(copy + "/inside", "x");
+    EXPECT_EQ(zkfile_dos_to_unix(path.c_str()), -1);
+    EXPECT_EQ(hestrel_test::read_file(path), "keep\r\n");
+    EXPECT_EQ(messages.text(), "FATAL zkfile_dos_to_unix():Failed to open '" + copy + "' for writing.\n");
+    struct stat st;
+    ASSERT_EQ(stat(copy.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    if (holds_a_file) EXPECT_EQ(hestrel_test::read_file(copy + "/inside"), "x");
+  }
 }
 
 TEST_F(DosToUnix, EntriesPlantedAtTheCopysNameAreReplacedNotWrittenThrough) {

@@ -31,16 +31,13 @@ void fatal(const char *format, Args... args) {
 // Makes the copy's file afresh and exclusively: a file, hard link or symbolic
 // link planted under its name is removed first rather than written through,
 // so the converted file never becomes someone else's inode. -1 when the
-// name cannot be freed (reported here) or the file not made.
-int create_copy(const char *copy_name, bool &reported) {
+// name cannot be freed (a folder stands there) or the file not made: either
+// way the copy cannot be opened for writing.
+int create_copy(const char *copy_name) {
   int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   int fd = open(copy_name, flags, 0600);
   if (fd >= 0 || errno != EEXIST) return fd;
-  if (unlink(copy_name) != 0) {
-    fatal("zkfile_dos_to_unix():Failed to remove the existing '%s'; the file is unchanged.\n", copy_name);
-    reported = true;
-    return -1;
-  }
+  if (unlink(copy_name) != 0) return -1;
   return open(copy_name, flags, 0600);
 }
 
@@ -93,68 +90,67 @@ bool convert_stream(FILE *in, FILE *out) {
 
 }  // namespace
 
-extern "C" int zkfile_is_dosfile(const char *path) try {
-  if (path == nullptr) return -1;
-  return is_dos_file(path) ? 0 : -1;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+extern "C" int zkfile_is_dosfile(const char *path) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (path == nullptr) return -1;
+    return is_dos_file(path) ? 0 : -1;
+  });
 }
 
-extern "C" int zkfile_dos_to_unix(const char *path) try {
-  if (path == nullptr) return 0;
-  if (zkfile_exists(path, 0) != 0) return 0;
-  if (!is_dos_file(path)) return 0;
+extern "C" int zkfile_dos_to_unix(const char *path) {
+  return hestrel::call_c(__func__, -1, [&]() -> int {
+    if (path == nullptr) return 0;
+    if (zkfile_exists(path, 0) != 0) return 0;
+    if (!is_dos_file(path)) return 0;
 
-  std::size_t length = std::strlen(path);
-  char *copy_name = static_cast<char *>(std::malloc(length + 6));
-  if (copy_name == nullptr) {
-    fatal("zkfile_dos_to_unix():Failed to allocate memory for path '%s'.\n", path);
-    return -1;
-  }
-  std::snprintf(copy_name, length + 6, "%s.tmp", path);
+    std::size_t length = std::strlen(path);
+    char *copy_name = static_cast<char *>(std::malloc(length + 6));
+    if (copy_name == nullptr) {
+      fatal("zkfile_dos_to_unix():Failed to allocate memory for path '%s'.\n", path);
+      return -1;
+    }
+    std::snprintf(copy_name, length + 6, "%s.tmp", path);
 
-  FILE *in = std::fopen(path, "rb");
-  if (in == nullptr) {
-    fatal("zkfile_dos_to_unix():Failed to open '%s' for reading.\n", path);
-    std::free(copy_name);
-    return -1;
-  }
-  bool reported = false;
-  int out_fd = create_copy(copy_name, reported);
-  FILE *out = out_fd >= 0 ? fdopen(out_fd, "wb") : nullptr;
-  if (out == nullptr) {
-    if (out_fd >= 0) close(out_fd);
-    if (!reported) fatal("zkfile_dos_to_unix():Failed to open '%s' for writing.\n", copy_name);
+    FILE *in = std::fopen(path, "rb");
+    if (in == nullptr) {
+      fatal("zkfile_dos_to_unix():Failed to open '%s' for reading.\n", path);
+      std::free(copy_name);
+      return -1;
+    }
+    int out_fd = create_copy(copy_name);
+    FILE *out = out_fd >= 0 ? fdopen(out_fd, "wb") : nullptr;
+    if (out == nullptr) {
+      if (out_fd >= 0) close(out_fd);
+      fatal("zkfile_dos_to_unix():Failed to open '%s' for writing.\n", copy_name);
+      std::fclose(in);
+      std::free(copy_name);
+      return -1;
+    }
+    // The copy takes the file's place, so it takes its permission bits too.
+    struct stat original;
+    if (fstat(fileno(in), &original) == 0) fchmod(fileno(out), original.st_mode & 07777);
+
+    bool copied = convert_stream(in, out);
+    bool read_failed = std::ferror(in) != 0;
     std::fclose(in);
+    if (std::fclose(out) != 0) copied = false;
+    if (!copied) {
+      // A short copy must never replace the file: drop it, keep the original.
+      unlink(copy_name);
+      fatal("zkfile_dos_to_unix():Failed to %s '%s'; the file is unchanged.\n", read_failed ? "read" : "write",
+            read_failed ? path : copy_name);
+      std::free(copy_name);
+      return -1;
+    }
+    // One rename replaces the file: until it succeeds the original is intact.
+    if (std::rename(copy_name, path) != 0) {
+      fatal("zkfile_dos_to_unix():Failed to rename the converted file '%s' to '%s'.\n", copy_name, path);
+      std::free(copy_name);
+      return -1;
+    }
     std::free(copy_name);
-    return -1;
-  }
-  // The copy takes the file's place, so it takes its permission bits too.
-  struct stat original;
-  if (fstat(fileno(in), &original) == 0) fchmod(fileno(out), original.st_mode & 07777);
-
-  bool copied = convert_stream(in, out);
-  bool read_failed = std::ferror(in) != 0;
-  std::fclose(in);
-  if (std::fclose(out) != 0) copied = false;
-  if (!copied) {
-    // A short copy must never replace the file: drop it, keep the original.
-    unlink(copy_name);
-    fatal("zkfile_dos_to_unix():Failed to %s '%s'; the file is unchanged.\n", read_failed ? "read" : "write",
-          read_failed ? path : copy_name);
-    std::free(copy_name);
-    return -1;
-  }
-  // One rename replaces the file: until it succeeds the original is intact.
-  if (std::rename(copy_name, path) != 0) {
-    fatal("zkfile_dos_to_unix():Failed to rename the converted file '%s' to '%s'.\n", copy_name, path);
-    std::free(copy_name);
-    return -1;
-  }
-  std::free(copy_name);
-  return 0;
-} catch (...) {
-  return hestrel::failed(__func__, -1);
+    return 0;
+  });
 }
 
 extern "C" int zkfile_dos_to_unix_register(const char *) { return 0; }
