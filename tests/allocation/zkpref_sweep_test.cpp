@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "sweep.hpp"
+#include "zkerr.h"
 #include "zkpref.h"
 
 namespace {
@@ -99,6 +101,65 @@ TEST_F(ZkprefSweep, WriteReadAndListInAGroup) {
   ASSERT_EQ(zkpref_new(&handle, ZKPREF_TRALVENIC), 0);
   // Each position runs in a child of its own, on a copy of this store.
   EXPECT_GT(alloc_test::sweep([handle](alloc_test::outcome &out) { typical_use(handle, out); }), 0);
+  zkpref_delete(handle);
+}
+
+// What the default handler reports meanwhile, in fixed storage: collecting
+// allocates nothing.
+char g_reports[4096];
+std::size_t g_reports_used = 0;
+
+int collect_report(char *message) {
+  std::size_t length = std::strlen(message);
+  if (g_reports_used + length < sizeof g_reports) {
+    std::memcpy(g_reports + g_reports_used, message, length + 1);
+    g_reports_used += length;
+  }
+  return 0;
+}
+
+// Memory that runs out inside the store reaches the C caller as the calling
+// function's failure result with its FATAL report, like every other
+// C-callable function of the library, and the store stays usable.
+TEST_F(ZkprefSweep, MemoryThatRunsOutInsideTheStoreIsReportedByTheCaller) {
+  ZKpref handle = 0;
+  ASSERT_EQ(zkpref_new(&handle, ZKPREF_TRALVENIC), 0);
+  // Names longer than any short-string buffer, so copying them allocates.
+  const std::string group = "a_group_name_long_enough_to_need_memory_of_its_own";
+  const std::string key = "a_key_name_long_enough_to_need_memory_of_its_own_too";
+  ASSERT_EQ(zkpref_begin_group(handle, group.c_str()), 0);
+  ASSERT_EQ(zkpref_set_int(handle, key.c_str(), 7), 0);
+  struct {
+    const char *function;
+    long (*call)(ZKpref, const char *);
+    long failure;
+  } const cases[] = {
+      {"zkpref_get_group", [](ZKpref h, const char *) { return long{zkpref_get_group(h) != nullptr}; }, 0},
+      {"zkpref_get_settings_file",
+       [](ZKpref h, const char *) { return long{zkpref_get_settings_file(h) != nullptr}; }, 0},
+      {"zkpref_get_type", [](ZKpref h, const char *k) { return long{zkpref_get_type(h, k)}; }, ZKPREF_TYPE_NONE},
+      {"zkpref_set_string",
+       [](ZKpref h, const char *k) { return long{zkpref_set_string(h, k, "a text long enough to need memory")}; },
+       ZKPREF_INVALID_KEY},
+  };
+  zkerr_file(-1, nullptr);
+  zkerr_window(-1, collect_report);
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.function);
+    g_reports_used = 0;
+    g_reports[0] = '\0';
+    alloc_test::arm(1, true);
+    const long result = c.call(handle, key.c_str());
+    alloc_test::disarm();
+    EXPECT_EQ(result, c.failure);
+    EXPECT_EQ(std::string(g_reports), "FATAL " + std::string(c.function) + "(): out of memory\n");
+  }
+  zkerr_window(-1, nullptr);
+  zkerr_file(-1, stderr);
+  int value = 0;
+  EXPECT_EQ(zkpref_get_int(handle, key.c_str(), &value), 0);
+  EXPECT_EQ(value, 7);
+  zkpref_end_group(handle);
   zkpref_delete(handle);
 }
 
