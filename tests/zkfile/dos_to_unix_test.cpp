@@ -141,7 +141,9 @@ TEST_F(DosToUnix, FailuresLeaveTheOriginalIntact) {
     struct stat st;
     ASSERT_EQ(stat(copy.c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
-    if (holds_a_file) EXPECT_EQ(hestrel_test::read_file(copy + "/inside"), "x");
+    if (holds_a_file) {
+      EXPECT_EQ(hestrel_test::read_file(copy + "/inside"), "x");
+    }
   }
 }
 

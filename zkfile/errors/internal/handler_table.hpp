@@ -46,7 +46,8 @@ extern handler_table *handlers;
 inline handler_tag *lookup(int handle) {
   if (static_cast<unsigned>(handle) + 1u < 2u) {
     handler_tag *h = fixed_handlers[handle + 1].load(std::memory_order_acquire);
-    return h ? h : make_fixed_handler(handle);
+    // Made once per process: the making stays out of a raise's way.
+    return __builtin_expect(h != nullptr, 1) ? h : make_fixed_handler(handle);
   }
   const handler_table *t = handlers;
   if (!t || handle < 1 || static_cast<std::size_t>(handle) > t->size()) return nullptr;
