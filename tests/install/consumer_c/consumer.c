@@ -1,4 +1,4 @@
-/* A C program found and linked through pkg-config alone. */
+/* A C program that includes the headers both ways and calls the library. */
 #include <hestrel/zkerr.h>
 #include <stdio.h>
 
