@@ -1,6 +1,6 @@
 # Installation: the library, its public headers under include/hestrel, a
-# CMake package (find_package(hestrel)), a pkg-config file (hestrel.pc) and
-# the license text.
+# CMake package (find_package(hestrel)), pkg-config files (hestrel.pc for C
+# and Fortran, hestrel-qt.pc for the Qt-typed C++ headers) and the docs.
 include(CMakePackageConfigHelpers)
 
 get_property(public_headers GLOBAL PROPERTY HESTREL_PUBLIC_HEADERS)
@@ -8,9 +8,13 @@ install(TARGETS hestrel EXPORT hestrelTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS hestrel_qt EXPORT hestrelQtTargets)
 install(FILES ${public_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/hestrel)
 
 install(EXPORT hestrelTargets NAMESPACE hestrel::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/hestrel)
+# A file of its own, read only when Qt Core is found for a C++ user.
+install(EXPORT hestrelQtTargets NAMESPACE hestrel::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/hestrel)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/hestrelConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/hestrelConfig.cmake
@@ -35,10 +39,15 @@ else()
   set(HESTREL_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
   set(HESTREL_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
 endif()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/hestrel.pc.in
-  ${CMAKE_CURRENT_BINARY_DIR}/hestrel.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/hestrel.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+foreach(pc hestrel hestrel-qt)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/${pc}.pc.in
+    ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()
 
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+# share/doc/hestrel: what a user reads beside the headers.
+file(GLOB hestrel_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
+              ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${hestrel_docs}
   DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "support/zkpref_fixtures.hpp"
-#include "zkpref/zkpref.hpp"
+#include "zkpref.hpp"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "support/settings_xml.hpp"
 #include "support/zkpref_fixtures.hpp"
 #include "zkpref.hpp"
+#include "zkpref/internal/store_access.hpp"
 
 namespace {
 
@@ -121,9 +122,9 @@ TEST_F(StoreGroups, ClearingLeavesTheSharedFiles) {
   store.clearSettings();
   store.endGroup();
   ZKpref_Err err;
-  store.get<int>("g/mine", &err);
+  hestrel::zkpref::StoreAccess::get<int>(store, "g/mine", &err);
   EXPECT_EQ(err, ZKPREF_KEY_NOT_FOUND);
-  EXPECT_EQ(store.get<int>("theirs", &err), 2);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "theirs", &err), 2);
   std::string path = "old";
   store.getSettingsFile(path);
   EXPECT_EQ(std::filesystem::path(path), std::filesystem::canonical(user_file()));

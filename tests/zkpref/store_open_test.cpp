@@ -19,6 +19,7 @@
 
 #include "zkerr.h"
 #include "zkpref.hpp"
+#include "zkpref/internal/store_access.hpp"
 #include "zkpref/internal/file_lock.hpp"
 #include "zkpref/internal/store_state.hpp"
 #include "zkpref/support/zkpref_fixtures.hpp"
@@ -253,9 +254,9 @@ TEST_F(StoreOpenTest, PlatformVariantOfAGroupNameIsWrittenAndReadBack) {
   EXPECT_TRUE(zkpref_test::xmllint_accepts(user_file()));
   ZKPREF again(ZKPREF_TRALVENIC);
   ZKpref_Err err = ZKPREF_FAILURE;
-  EXPECT_EQ(again.get<int>("x", &err), 2);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(again, "x", &err), 2);
   EXPECT_EQ(err, ZKPREF_SUCCESS);
-  EXPECT_EQ(again.get<int>("x/y", &err), 1);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(again, "x/y", &err), 1);
   EXPECT_EQ(err, ZKPREF_SUCCESS);
 }
 

@@ -6,6 +6,7 @@
 #include "support/settings_xml.hpp"
 #include "support/zkpref_fixtures.hpp"
 #include "zkpref.hpp"
+#include "zkpref/internal/store_access.hpp"
 
 namespace {
 
@@ -76,7 +77,7 @@ TEST_F(StoreReads, LookupOrderOverTheThreeFiles) {
       ASSERT_EQ(store.beginGroup(c.group), ZKPREF_SUCCESS);
     }
     ZKpref_Err err = ZKPREF_UNUSED_CODE;
-    EXPECT_EQ(store.get<int>(c.key, &err), c.value);
+    EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, c.key, &err), c.value);
     EXPECT_EQ(err, c.code);
     EXPECT_EQ(store.getKeySource(c.key), c.source);
   }
@@ -103,7 +104,7 @@ TEST_F(StoreReads, DefaultIsDeliveredUnlessTheUserFileDecides) {
     files(c.user, {}, c.site);
     ZKPREF store(ZKPREF_TRALVENIC);
     ZKpref_Err err = ZKPREF_UNUSED_CODE;
-    EXPECT_EQ(store.get_or_use_value<int>("k", 7, &err), c.value);
+    EXPECT_EQ(hestrel::zkpref::StoreAccess::get_or_use_value<int>(store, "k", 7, &err), c.value);
     EXPECT_EQ(err, c.code);
     int out = -1;
     EXPECT_EQ(store.getInt("k", &out, 7), c.code);
@@ -160,10 +161,10 @@ TEST_F(StoreReads, WithoutSharedFilesOnlyTheUserAnswers) {
   files({{"a", "int", "1"}}, {}, {});
   ZKPREF store(ZKPREF_TRALVENIC);
   ZKpref_Err err;
-  EXPECT_EQ(store.get<int>("a", &err), 1);
-  EXPECT_EQ(store.get<QString>("b", &err), QString());
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "a", &err), 1);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<QString>(store, "b", &err), QString());
   EXPECT_EQ(err, ZKPREF_KEY_NOT_FOUND);
-  EXPECT_EQ(store.get<int>(nullptr, &err), 0);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, nullptr, &err), 0);
   EXPECT_EQ(err, ZKPREF_KEY_NOT_FOUND);
   EXPECT_EQ(store.getKeySource(nullptr), ZKPREF_SOURCE_NOT_FOUND);
 }
@@ -185,11 +186,11 @@ TEST_F(StoreReads, NonAsciiAndLongKeysReadBack) {
   ASSERT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
   ZKPREF again(ZKPREF_TRALVENIC);
   ZKpref_Err err;
-  EXPECT_EQ(again.get<int>(umlaut.c_str(), &err), 5);
-  EXPECT_EQ(again.get<int>(long_key.c_str(), &err), 4);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(again, umlaut.c_str(), &err), 5);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(again, long_key.c_str(), &err), 4);
   EXPECT_EQ(err, ZKPREF_SUCCESS);
   EXPECT_EQ(again.removeKey(umlaut, ZKPREF_TYPE_INT), 1);  // the variant first
-  EXPECT_EQ(again.get<int>(umlaut.c_str(), &err), 3);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(again, umlaut.c_str(), &err), 3);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "support/settings_xml.hpp"
 #include "support/zkpref_fixtures.hpp"
 #include "zkpref.hpp"
+#include "zkpref/internal/store_access.hpp"
 
 namespace {
 
@@ -60,7 +61,7 @@ TEST_F(StoreWrites, TypeClashWithAnyFileWritesNothing) {
   EXPECT_EQ(store.hasKey("color"), ZKPREF_KEY_NOT_FOUND);
   EXPECT_EQ(store.set("color", QVariant(QStringLiteral("blue")), ""), ZKPREF_SUCCESS);
   ZKpref_Err err;
-  EXPECT_EQ(store.get<QString>("color", &err), "blue");
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<QString>(store, "color", &err), "blue");
   EXPECT_EQ(store.getKeySource("color"), ZKPREF_SOURCE_USER);
 
   // A variant of another platform binds the key's type as well.
@@ -109,7 +110,7 @@ TEST_F(StoreWrites, PlatformAttributeChoosesTheStorageKey) {
   EXPECT_EQ(plain.value("k").toMap().value("value").toString(), "2");
   EXPECT_EQ(plain.value("k:os=linux").toMap().value("value").toString(), "3");
   ZKpref_Err err;
-  EXPECT_EQ(store.get<int>("k", &err), 3);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "k", &err), 3);
 }
 
 TEST_F(StoreWrites, KeyTestsLookAtTheUserFileOnly) {
@@ -136,10 +137,10 @@ TEST_F(StoreWrites, RemovalCountsWhatLayBelowAndKeepsVariants) {
   EXPECT_EQ(store.removeKey("k", ZKPREF_TYPE_NONE), 2);
   EXPECT_EQ(store.hasKey("k/a"), ZKPREF_KEY_NOT_FOUND);
   ZKpref_Err err;
-  EXPECT_EQ(store.get<int>("k", &err), 4);  // the variant stayed
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "k", &err), 4);  // the variant stayed
   EXPECT_EQ(store.removeKey("t", ZKPREF_TYPE_STRING), 0);
   EXPECT_EQ(store.removeKey("t", ZKPREF_TYPE_INT), 1);
-  EXPECT_EQ(store.get<int>("t", &err), 9);  // now the machine-wide file answers
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "t", &err), 9);  // now the machine-wide file answers
   EXPECT_EQ(store.removeKey("t", ZKPREF_TYPE_INT), 0);
 
   EXPECT_EQ(store.set("g/x", QVariant(1), ""), ZKPREF_SUCCESS);
@@ -155,7 +156,7 @@ TEST_F(StoreWrites, RemoveKeyTakesTheVariantFirst) {
   ZKPREF store(ZKPREF_TRALVENIC);
   EXPECT_TRUE(store.remove_key("k"));
   ZKpref_Err err;
-  EXPECT_EQ(store.get<int>("k", &err), 1);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "k", &err), 1);
   EXPECT_TRUE(store.remove_key("k"));
   EXPECT_FALSE(store.remove_key("k"));
   EXPECT_FALSE(store.remove_key(nullptr));

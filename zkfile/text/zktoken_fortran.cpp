@@ -6,6 +6,7 @@
 #include "zkerr.h"
 #include "zktoken.h"
 #include "zktoken_glob.h"
+#include "zktoken_fortran.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "zkerr.h"
 #include "errors/internal/boundary.hpp"
 
-namespace zkfile_listing_internal {
+namespace hestrel::zkfile::listing {
 
 namespace {
 
@@ -61,10 +61,10 @@ dir_struct *open_listing(int handle) {
   return slot.in_use != 0 ? &slot : nullptr;
 }
 
-}  // namespace zkfile_listing_internal
+}  // namespace hestrel::zkfile::listing
 
-using zkfile_listing_internal::dir_struct;
-using zkfile_listing_internal::open_listing;
+using hestrel::zkfile::listing::dir_struct;
+using hestrel::zkfile::listing::open_listing;
 
 extern "C" int zkfile_open_directory(int *handle, const char *path) {
   return hestrel::call_c(__func__, -1, [&]() -> int {
@@ -73,9 +73,9 @@ extern "C" int zkfile_open_directory(int *handle, const char *path) {
       zkerr_throw(-1, ZKERR_WARNING, "%s", "zkfile_open_directory(): null path or handle\n");
       return -1;
     }
-    int index = zkfile_listing_internal::reserve_listing_slot();
+    int index = hestrel::zkfile::listing::reserve_listing_slot();
     *handle = index;
-    dir_struct &slot = zkfile_listing_internal::zk_dirs()[index];
+    dir_struct &slot = hestrel::zkfile::listing::zk_dirs()[index];
     slot.dir = opendir(path);
     if (slot.dir == nullptr) {
       std::printf("opendir: Unable to open \"%s\"\n", path);
@@ -91,7 +91,7 @@ extern "C" int zkfile_set_dir_filter(int handle, const char *regex) {
   return hestrel::call_c(__func__, -1, [&]() -> int {
     dir_struct *slot = open_listing(handle);
     if (slot == nullptr) {
-      zkfile_listing_internal::bad_index("zkfile_set_dir_filter", handle);
+      hestrel::zkfile::listing::bad_index("zkfile_set_dir_filter", handle);
       return -1;
     }
     if (regex == nullptr) {
@@ -116,7 +116,7 @@ extern "C" int zkfile_get_next_file(int handle, char *buffer, int size) {
   return hestrel::call_c(__func__, -1, [&]() -> int {
     dir_struct *slot = open_listing(handle);
     if (slot == nullptr) {
-      zkfile_listing_internal::bad_index("zkfile_get_next_file", handle);
+      hestrel::zkfile::listing::bad_index("zkfile_get_next_file", handle);
       return -1;
     }
     if (buffer == nullptr) {
@@ -128,7 +128,7 @@ extern "C" int zkfile_get_next_file(int handle, char *buffer, int size) {
       if (entry == nullptr) return -2;
       const char *name = entry->d_name;
       std::size_t length = std::strlen(name);
-      if (length >= zkfile_listing_internal::kNameBuffer) {
+      if (length >= hestrel::zkfile::listing::kNameBuffer) {
         // Refused rather than reported as the end, so the caller can read on.
         errno = E2BIG;
         zkerr_throw(-1, ZKERR_WARNING, "zkfile_get_next_file(): entry name of %zu bytes is too long\n",
@@ -148,7 +148,7 @@ extern "C" int zkfile_close_directory(int handle) {
   return hestrel::call_c(__func__, -1, [&]() -> int {
     dir_struct *slot = open_listing(handle);
     if (slot == nullptr) {
-      zkfile_listing_internal::bad_index("zkfile_close_directory", handle);
+      hestrel::zkfile::listing::bad_index("zkfile_close_directory", handle);
       return -1;
     }
     closedir(slot->dir);

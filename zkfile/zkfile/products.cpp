@@ -28,7 +28,7 @@ constexpr const char kVersionPattern[] = "-v[0-9]+(.[0-9]+)?$";
 std::unordered_set<std::string> make_internal_products() {
   // The listing table is built at load, before the names, so its teardown at
   // exit is registered before any caller can open a listing.
-  zkfile_listing_internal::zk_dirs();
+  hestrel::zkfile::listing::zk_dirs();
   std::unordered_set<std::string> names;
   names.insert("narvessid");
   names.insert("golvent");

@@ -22,7 +22,7 @@ bool empty(const char *text) { return text == nullptr || *text == '\0'; }
 
 }  // namespace
 
-namespace zkfile_internal {
+namespace hestrel::zkfile {
 
 void split_path(const char *path, char **dir, char **name) {
   *dir = nullptr;
@@ -50,7 +50,7 @@ void split_path(const char *path, char **dir, char **name) {
     *dir = copy_of(path, run_start);
 }
 
-}  // namespace zkfile_internal
+}  // namespace hestrel::zkfile
 
 extern "C" {
 
@@ -99,7 +99,7 @@ void zkfile_parse_path(const char *path, char **dir, char **name) {
   hestrel::call_c(__func__, [&] {
     char *dir_part = nullptr;
     char *name_part = nullptr;
-    zkfile_internal::split_path(path, &dir_part, &name_part);
+    hestrel::zkfile::split_path(path, &dir_part, &name_part);
     if (dir != nullptr)
       *dir = dir_part;
     else

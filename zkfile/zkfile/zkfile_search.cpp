@@ -182,7 +182,7 @@ bool has_type(const std::string &path, int type) {
 
 }  // namespace
 
-namespace zkfile_internal {
+namespace hestrel::zkfile {
 
 void ensure_search_path() { search_path(); }
 
@@ -191,7 +191,7 @@ const char *found_search_directory() {
   return found == nullptr ? nullptr : found->dir;
 }
 
-}  // namespace zkfile_internal
+}  // namespace hestrel::zkfile
 
 extern "C" {
 
@@ -299,7 +299,7 @@ int zkfile_find(const char *name, int type, char **out) {
     if (out == nullptr) return -1;
     *out = nullptr;
     if (zkfile_exists(name, type) != 0) return -1;
-    const char *dir = zkfile_internal::found_search_directory();
+    const char *dir = hestrel::zkfile::found_search_directory();
     // Always one '/' after the directory, even one that ends with '/'.
     std::string full = dir == nullptr ? std::string(name) : std::string(dir) + "/" + name;
     *out = strdup(full.c_str());

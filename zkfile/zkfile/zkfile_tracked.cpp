@@ -96,7 +96,7 @@ int change_back(const std::string &dir) {
 int open_absolute(const char *name, FILE **stream, const char *mode) {
   char *dir = nullptr;
   char *last = nullptr;
-  zkfile_internal::split_path(name, &dir, &last);
+  hestrel::zkfile::split_path(name, &dir, &last);
   std::string dir_text = dir == nullptr ? "" : dir;
   std::string name_text = last == nullptr ? "" : last;
   std::free(dir);
@@ -118,7 +118,7 @@ int open_for_reading(const char *name, FILE **stream, const char *mode) {
     raise(ZKERR_INFO, std::string("ZKFILE: file not found in search path: \"") + name + "\"\n");
     return -1;
   }
-  const char *found = zkfile_internal::found_search_directory();
+  const char *found = hestrel::zkfile::found_search_directory();
   std::string dir = found == nullptr ? std::string() : std::string(found);
   if (!fits_record(name, dir.c_str())) return -1;
   if (zkfile_dir_current_push() != 0) return -1;
@@ -163,7 +163,7 @@ int zkfile_open(const char *name, FILE **stream, const char *mode) {
   return hestrel::call_c(__func__, -1, [&]() -> int {
     if (stream == nullptr) return -1;
     *stream = nullptr;
-    zkfile_internal::ensure_search_path();
+    hestrel::zkfile::ensure_search_path();
     if (name == nullptr || mode == nullptr) return -1;
     if (file_info_open >= ZKFILE_MAX_OPEN_FILES) {
       raise(ZKERR_FATAL, "ZKFILE: attempt to have more than " +

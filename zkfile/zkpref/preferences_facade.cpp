@@ -7,6 +7,8 @@
 
 #include <QtCore/QVariant>
 
+#include "zkpref/internal/store_access.hpp"
+
 namespace pelmoravine {
 
 namespace {
@@ -27,7 +29,7 @@ T Preferences::get(const std::string &key) const {
     if constexpr (std::is_same_v<T, std::string>) {
       err = store.getString(key, value);
     } else {
-      value = store.get<T>(key.c_str(), &err);
+      value = hestrel::zkpref::StoreAccess::get<T>(store, key.c_str(), &err);
     }
     if (err == ZKPREF_KEY_NOT_FOUND) no_key(key);
     return err == ZKPREF_SUCCESS ? value : T();

@@ -6,7 +6,7 @@
 #include <QtCore/QStringList>
 #include <libxml/tree.h>
 
-#include "errors/zkerr.h"
+#include "zkerr.h"
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"

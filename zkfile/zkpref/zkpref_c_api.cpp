@@ -12,6 +12,7 @@
 
 #include "errors/internal/boundary.hpp"
 #include "zkpref/internal/c_copy.hpp"
+#include "zkpref/internal/store_access.hpp"
 #include "zkpref.h"
 #include "zkpref.hpp"
 
@@ -68,7 +69,7 @@ ZKpref_Err get_number(const char *function, ZKpref handle, const char *key, Out 
   if (!key) return ZKPREF_KEY_NOT_FOUND;
   return with_store(function, handle, ZKPREF_KEY_NOT_FOUND, [&](ZKPREF &store) {
     ZKpref_Err err;
-    const T result = store.get<T>(key, &err);
+    const T result = hestrel::zkpref::StoreAccess::get<T>(store, key, &err);
     if (value) *value = err == ZKPREF_SUCCESS ? static_cast<Out>(result) : Out();
     return err;
   });
@@ -245,21 +246,21 @@ int zkpref_get_subgroups(ZKpref handle, int depth, char ***names, int *count) {
 ZKpref_Err zkpref_get_int_list(ZKpref handle, const char *group, char ***keys, int **values, int *count) {
   return get_list<int, int>(__func__, handle, group, keys, values, count,
                             [](ZKPREF &s, const std::string &g, std::map<std::string, int> &l) {
-                              return s.get_list<int>(g, l);
+                              return hestrel::zkpref::StoreAccess::get_list<int>(s, g, l);
                             });
 }
 
 ZKpref_Err zkpref_get_double_list(ZKpref handle, const char *group, char ***keys, double **values, int *count) {
   return get_list<double, double>(__func__, handle, group, keys, values, count,
                                   [](ZKPREF &s, const std::string &g, std::map<std::string, double> &l) {
-                                    return s.get_list<double>(g, l);
+                                    return hestrel::zkpref::StoreAccess::get_list<double>(s, g, l);
                                   });
 }
 
 ZKpref_Err zkpref_get_bool_list(ZKpref handle, const char *group, char ***keys, int **values, int *count) {
   return get_list<int, bool>(__func__, handle, group, keys, values, count,
                              [](ZKPREF &s, const std::string &g, std::map<std::string, bool> &l) {
-                               return s.get_list<bool>(g, l);
+                               return hestrel::zkpref::StoreAccess::get_list<bool>(s, g, l);
                              });
 }
 

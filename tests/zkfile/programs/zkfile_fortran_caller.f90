@@ -6,6 +6,7 @@ program zkfile_fortran_caller
   character(len=20) :: cname
   character(len=40) :: cpath
   character(len=80) :: fpath
+  character(len=4096) :: expanded
   character(len=12) :: guarded
   character(len=5000) :: huge
   integer :: ierr, itype, lvl
@@ -71,15 +72,17 @@ program zkfile_fortran_caller
   call zkfilef_path_localize(cpath, ierr)
   write (*, '(A,I0)') 'localize blank ', ierr
 
+  ! The home directory is the test's scratch folder, as long as the build
+  ! folder's path makes it: the expansion gets room for a whole path.
   cname = '~/x'
-  fpath = 'untouched'
-  call zkfilef_dir_expand(cname, fpath, ierr)
-  write (*, '(A,I0,A,A,A)') 'expand ', ierr, ' [', trim(fpath), ']'
+  expanded = 'untouched'
+  call zkfilef_dir_expand(cname, expanded, ierr)
+  write (*, '(A,I0,A,A,A)') 'expand ', ierr, ' [', trim(expanded), ']'
 
   cname = '~nosuchuserzz/x'
-  fpath = 'untouched'
-  call zkfilef_dir_expand(cname, fpath, ierr)
-  write (*, '(A,I0,A,A,A)') 'expand bad user ', ierr, ' [', trim(fpath), ']'
+  expanded = 'untouched'
+  call zkfilef_dir_expand(cname, expanded, ierr)
+  write (*, '(A,I0,A,A,A)') 'expand bad user ', ierr, ' [', trim(expanded), ']'
 
   ! Longer than the path limit: refused, the argument left as it was.
   huge = repeat('\', 4500)

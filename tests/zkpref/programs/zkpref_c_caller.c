@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "zkpref/zkpref.h"
+#include "zkpref.h"
 
 static int checks, failures;
 

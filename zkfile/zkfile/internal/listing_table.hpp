@@ -9,7 +9,7 @@
 
 #include "zk_regexp.h"
 
-namespace zkfile_listing_internal {
+namespace hestrel::zkfile::listing {
 
 struct dir_struct {
   DIR *dir = nullptr;
@@ -27,6 +27,6 @@ int reserve_listing_slot();
 // The slot of an open listing, or NULL when handle names none.
 dir_struct *open_listing(int handle);
 
-}  // namespace zkfile_listing_internal
+}  // namespace hestrel::zkfile::listing
 
 #endif

@@ -3,12 +3,12 @@
 #ifndef HESTREL_ZKFILE_INTERNAL_PATH_SPLIT_HPP
 #define HESTREL_ZKFILE_INTERNAL_PATH_SPLIT_HPP
 
-namespace zkfile_internal {
+namespace hestrel::zkfile {
 
 // Delivers the malloc'd directory and name parts of path (cut at its first
 // newline), each NULL when absent. Both outputs must be valid pointers.
 void split_path(const char *path, char **dir, char **name);
 
-}  // namespace zkfile_internal
+}  // namespace hestrel::zkfile
 
 #endif

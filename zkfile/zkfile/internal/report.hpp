@@ -7,14 +7,16 @@
 #include <cstddef>
 #include <string>
 
+#include "hestrel_export.h"
+
 // The handle every message of the file services is raised on: -1, the
 // default handler. Never changed.
-extern "C" int errHand_zkfile;
+extern "C" HESTREL_API int errHand_zkfile;
 
 // Formats the arguments and raises the finished text as a WARNING on
 // errHand_zkfile, as the argument of "%s". Messages of any length are raised
 // whole (the handler itself bounds the printed text).
-extern "C" void failure(const char *format, ...)
+extern "C" HESTREL_API void failure(const char *format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif

@@ -3,7 +3,7 @@
 #ifndef HESTREL_ZKFILE_INTERNAL_SEARCH_PATH_HPP
 #define HESTREL_ZKFILE_INTERNAL_SEARCH_PATH_HPP
 
-namespace zkfile_internal {
+namespace hestrel::zkfile {
 
 // Builds the search path with its defaults the first time it is called in
 // the process; later calls do nothing. Safe when first calls race.
@@ -13,6 +13,6 @@ void ensure_search_path();
 // when that lookup was absolute or failed. Valid until the path changes.
 const char *found_search_directory();
 
-}  // namespace zkfile_internal
+}  // namespace hestrel::zkfile
 
 #endif
