@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "internal/regexp_engine.hpp"
+
 namespace hestrel::text::regexp {
 
 // The program has no back-references, so an attempt of one node at one
@@ -57,9 +59,9 @@ class FailureMemo {
   }
 
  private:
-  // Compiled programs stay below this many bytes; nodes beyond are not
-  // remembered.
-  static constexpr std::size_t max_offset = 32768;
+  // Nodes of a compiled program lie below this offset; nodes beyond (only
+  // in hand-made programs) are not remembered.
+  static constexpr std::size_t max_offset = max_program_size;
 
   Row *make_row(const unsigned char *node);
   void release();
