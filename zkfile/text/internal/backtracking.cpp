@@ -291,6 +291,25 @@ void Backtracker::known_failure(unsigned stored) {
   height_ = below;
 }
 
+int backtracking_search(zk_regexp *expression, const char *subject, const char *start) {
+  Backtracker search(expression, subject);
+  if (expression->anchored) return search.attempt(start);
+  const char first = expression->first_char;
+  const char *scan = start;
+  if (first != '\0') {
+    for (; scan; scan = std::strchr(scan + 1, first)) {
+      if (search.attempt(scan)) return 1;
+      if (search.abandoned()) return 0;
+    }
+    return 0;
+  }
+  do {
+    if (search.attempt(scan)) return 1;
+    if (search.abandoned()) return 0;
+  } while (*scan++ != '\0');
+  return 0;
+}
+
 void Backtracker::abandon(const char *message) {
   abandoned_ = true;
   report(message);

@@ -101,6 +101,12 @@ class Backtracker {
   ChoiceStack<Frame, 16, max_match_depth> frames_;
 };
 
+// The attempts from start on, in the order the hints give, each a full
+// search, the match fields cleared before; 1 at the first that matches.
+// Throws std::bad_alloc when the choice stack cannot grow.
+__attribute__((visibility("hidden"))) int backtracking_search(zk_regexp *expression, const char *subject,
+                                                              const char *start);
+
 }  // namespace hestrel::text::regexp
 
 #endif

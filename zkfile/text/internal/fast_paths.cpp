@@ -10,9 +10,20 @@
 #include <emmintrin.h>
 #endif
 
+#include "internal/backtracking.hpp"
 #include "internal/node_walk.hpp"
 #include "internal/regexp_engine.hpp"
 #include "zk_regexp.h"
+
+// The walk's node dispatch as compares, not a table: the programs of
+// file-name patterns are a few nodes long, and one indirect jump per node
+// mispredicts more than their well-predicted compares (GCC; clang decides
+// by itself).
+#if defined(__GNUC__) && !defined(__clang__)
+#define compare_dispatch __attribute__((optimize("no-jump-tables")))
+#else
+#define compare_dispatch
+#endif
 
 namespace hestrel::text::regexp {
 namespace {
@@ -29,7 +40,7 @@ struct FailedRun {
 // A repetition followed by a literal: the successor is tried only where the
 // literal's first character stands, from the longest repetition down; "."
 // runs to the NUL, so the last such character is the first candidate.
-int repetition_before_literal(const char *regbol, const unsigned char *node, const char *at, const char **end,
+inline __attribute__((always_inline)) int repetition_before_literal(const char *regbol, const unsigned char *node, const char *at, const char **end,
                               const char **run_to) {
   const unsigned char *operand = node_operand(node);
   const unsigned char *next = node_next(node);
@@ -53,7 +64,7 @@ int repetition_before_literal(const char *regbol, const unsigned char *node, con
 }
 
 // Any other repetition: counted once, then given back one at a time.
-int repetition_counted(const char *regbol, const unsigned char *node, const char *at, const char **end,
+inline __attribute__((always_inline)) int repetition_counted(const char *regbol, const unsigned char *node, const char *at, const char **end,
                        const char **run_to) {
   const unsigned char *next = node_next(node);
   const std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
@@ -70,8 +81,8 @@ int repetition_counted(const char *regbol, const unsigned char *node, const char
 }
 
 // The repetition at node with a simple operand and simple successors,
-// matched from at; a failure is kept in failed for later attempts.
-int simple_repetition(const char *regbol, const unsigned char *node, const char *at, const char **end,
+// matched from at; with failed, a failure is kept there for later attempts.
+inline __attribute__((always_inline)) int simple_repetition(const char *regbol, const unsigned char *node, const char *at, const char **end,
                       FailedRun *failed) {
   if (node_offset(node) == 0 || !is_simple(node_op(node_operand(node)))) return -1;
   if (failed && failed->node == node && failed->from < at && at <= failed->to) return 0;
@@ -87,10 +98,11 @@ int simple_repetition(const char *regbol, const unsigned char *node, const char 
   return found;
 }
 
-// simple_tail, and with failed also one repetition of a simple node whose
-// successors are such a chain.
+// simple_tail, and with repeat_allowed also one repetition of a simple node
+// whose successors are such a chain.
+template <bool repeat_allowed>
 inline __attribute__((always_inline)) int simple_chain(const char *regbol, const unsigned char *node, const char *at,
-                                                       const char **end, FailedRun *failed) {
+                                                       const char **end, FailedRun *failed = nullptr) {
   SubjectCursor cursor{regbol, at};
   const Stopped stopped = walk_chain(node, cursor);
   switch (stopped.why) {
@@ -100,23 +112,24 @@ inline __attribute__((always_inline)) int simple_chain(const char *regbol, const
     case Stop::mismatch:
       return 0;
     case Stop::repetition:
-      return failed ? simple_repetition(regbol, stopped.node, cursor.at, end, failed) : -1;
+      if constexpr (repeat_allowed) return simple_repetition(regbol, stopped.node, cursor.at, end, failed);
+      return -1;
     default:
       return -1;
   }
 }
 
 // The width of a chain as the walk measures it: what each node would
-// consume, and whether the last node that tests anything is the end of the
-// subject.
+// consume, up to the first test of the end of the subject.
 struct WidthCursor {
   std::size_t width = 0;
   bool at_end = false;
 
-  bool line_start() { return add(0); }
+  bool line_start() { return true; }
+  // The walk stops here: what follows must be the end of the program.
   bool line_end() {
     at_end = true;
-    return true;
+    return false;
   }
   bool any() { return add(1); }
   bool any_of(const unsigned char *) { return add(1); }
@@ -124,7 +137,6 @@ struct WidthCursor {
   bool literal(const char *text) { return add(std::strlen(text)); }
   bool add(std::size_t n) {
     width += n;
-    at_end = false;
     return true;
   }
 };
@@ -136,7 +148,9 @@ constexpr std::size_t no_fixed_width = static_cast<std::size_t>(-1);
 std::size_t fixed_width_to_end(const unsigned char *program) {
   WidthCursor cursor;
   const Stopped stopped = walk_chain(program, cursor);
-  return stopped.why == Stop::matched && cursor.at_end ? cursor.width : no_fixed_width;
+  if (stopped.why != Stop::mismatch || !cursor.at_end) return no_fixed_width;
+  const unsigned char *next = node_next(stopped.node);
+  return next && node_op(next) == RX_END ? cursor.width : no_fixed_width;
 }
 
 // Twenty pointers in wide stores: a string instruction, which a plain loop
@@ -186,9 +200,18 @@ int search_fixed_width(zk_regexp *expression, const char *subject, std::size_t w
   }
   clear_match(expression);
   const char *end = nullptr;
-  FailedRun failed;
-  if (start && simple_chain(subject, program, start, &end, &failed) == 1) return simple_match(expression, start, end);
+  if (start && simple_chain<true>(subject, program, start, &end) == 1) return simple_match(expression, start, end);
   return 0;
+}
+
+// Whether the subject holds the literal every match contains (true when
+// the expression has none).
+bool has_required(const zk_regexp *expression, const char *subject) {
+  if (!expression->required) return true;
+  const std::size_t length = static_cast<std::size_t>(expression->required_len);
+  for (const char *scan = subject; (scan = std::strchr(scan, expression->required[0])) != nullptr; ++scan)
+    if (std::strncmp(scan, expression->required, length) == 0) return true;
+  return false;
 }
 
 // The attempts of an unanchored search from the first position on: every
@@ -202,7 +225,7 @@ int search_positions(zk_regexp *expression, const char *subject, const char **re
   FailedRun failed;
   const char *end = nullptr;
   for (;;) {
-    const int found = simple_chain(subject, program, scan, &end, &failed);
+    const int found = simple_chain<true>(subject, program, scan, &end, &failed);
     if (found == 1) return simple_match(expression, scan, end);
     if (found < 0) {
       *resume = scan;
@@ -219,24 +242,25 @@ int search_positions(zk_regexp *expression, const char *subject, const char **re
 
 }  // namespace
 
-int simple_tail(const char *regbol, const unsigned char *node, const char *at, const char **end) {
-  return simple_chain(regbol, node, at, end, nullptr);
+compare_dispatch int simple_tail(const char *regbol, const unsigned char *node, const char *at, const char **end) {
+  return simple_chain<false>(regbol, node, at, end);
 }
 
-int search_without_walk(zk_regexp *expression, const char *subject, const char **resume) {
+compare_dispatch int search(zk_regexp *expression, const char *subject) {
+  if (!has_required(expression, subject)) return 0;
   const unsigned char *program = expression->program + 1;
   if (expression->anchored) {
     clear_match(expression);
     const char *end = nullptr;
-    FailedRun failed;
-    const int found = simple_chain(subject, program, subject, &end, &failed);
+    const int found = simple_chain<true>(subject, program, subject, &end);
     if (found == 1) return simple_match(expression, subject, end);
-    *resume = subject;
-    return found;
+    return found == 0 ? 0 : backtracking_search(expression, subject, subject);
   }
   const std::size_t width = fixed_width_to_end(program);
   if (width != no_fixed_width) return search_fixed_width(expression, subject, width);
-  return search_positions(expression, subject, resume);
+  const char *resume = nullptr;
+  const int found = search_positions(expression, subject, &resume);
+  return found >= 0 ? found : backtracking_search(expression, subject, resume);
 }
 
 }  // namespace hestrel::text::regexp

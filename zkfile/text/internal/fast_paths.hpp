@@ -7,13 +7,12 @@
 
 namespace hestrel::text::regexp {
 
-// The search as far as it goes without the backtracking walk, once the
-// required literal is known to be there: 1 when an attempt matched (the
-// match fields then hold the match and no group), 0 when no attempt can
-// match, -1 when the attempt at *resume is the first that needs the walk,
-// which then makes it and the later ones. The match fields are cleared
-// whenever the search made an attempt, or leaves one to the walk.
-__attribute__((visibility("hidden"))) int search_without_walk(zk_regexp *expression, const char *subject, const char **resume);
+// The search of a call whose arguments are usable: the required literal
+// first, then every attempt the walk-free paths can answer, then the
+// backtracking search from the first attempt that needs it. 1 when the
+// expression matches (the match fields then hold the match), else 0; the
+// match fields are cleared whenever an attempt is made.
+__attribute__((visibility("hidden"))) int search(zk_regexp *expression, const char *subject);
 
 // The chain from node, matched from at, when it holds no choice, group or
 // repetition: 1 when it runs to RX_END (*end then ends the match), 0 when it

@@ -153,32 +153,49 @@ template <typename Cursor>
 inline __attribute__((always_inline)) Stopped walk_chain(const unsigned char *node, Cursor &cursor) {
   for (;;) {
     const unsigned char op = node_op(node);
-    bool on = true;
     switch (op) {
-      case RX_END: return {Stop::matched, node};
-      case RX_LINE_START: on = cursor.line_start(); break;
-      case RX_LINE_END: on = cursor.line_end(); break;
-      case RX_ANY: on = cursor.any(); break;
-      case RX_ANY_OF: on = cursor.any_of(node); break;
-      case RX_ANY_BUT: on = cursor.any_but(node); break;
-      case RX_LITERAL: on = cursor.literal(node_text(node)); break;
+      case RX_END:
+        return {Stop::matched, node};
+      case RX_LINE_START:
+        if (!cursor.line_start()) return {Stop::mismatch, node};
+        break;
+      case RX_LINE_END:
+        if (!cursor.line_end()) return {Stop::mismatch, node};
+        break;
+      case RX_ANY:
+        if (!cursor.any()) return {Stop::mismatch, node};
+        break;
+      case RX_ANY_OF:
+        if (!cursor.any_of(node)) return {Stop::mismatch, node};
+        break;
+      case RX_ANY_BUT:
+        if (!cursor.any_but(node)) return {Stop::mismatch, node};
+        break;
+      case RX_LITERAL:
+        if (!cursor.literal(node_text(node))) return {Stop::mismatch, node};
+        break;
       case RX_EMPTY:
-      case RX_LOOP: break;
+        break;
+      case RX_LOOP:
+        if (node_offset(node) == 0) return {Stop::broken_link, node};
+        node -= node_offset(node);
+        continue;
       case RX_ALT:
         if (is_true_choice(node)) return {Stop::choice, node};
         node = node_operand(node);
         continue;
       case RX_STAR:
-      case RX_PLUS: return {Stop::repetition, node};
+      case RX_PLUS:
+        return {Stop::repetition, node};
       default:
         if (is_group_open(op)) return {Stop::group_open, node};
         if (is_group_close(op)) return {Stop::group_close, node};
         return {Stop::bad_opcode, node};
     }
-    if (!on) return {Stop::mismatch, node};
-    const unsigned char *next = node_next(node);
-    if (!next) return {Stop::broken_link, node};
-    node = next;
+    // Every node that goes on here leads forward.
+    const unsigned offset = node_offset(node);
+    if (offset == 0) return {Stop::broken_link, node};
+    node += offset;
   }
 }
 
