@@ -1,5 +1,6 @@
 // Matcher speed on a million file names, beside the C library's regexec and
 // std::regex in the same run, on deep choices, and on a nested repetition.
+#include <benchmark/benchmark.h>
 #include <regex.h>
 
 #include <cstddef>
@@ -9,8 +10,6 @@
 #include <regex>
 #include <string>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "zk_regexp.h"
 #include "zkerr.h"

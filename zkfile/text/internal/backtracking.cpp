@@ -215,8 +215,7 @@ bool Backtracker::rest_known_to_fail(Frame &frame) {
   const unsigned stored = own ? FailureMemo::failed(own, position(frame.save + 1)) : 0;
   if (!stored) return false;
   frame.loop_below = stored - 1;
-  if (frame.loop_below > 0 && frames_.size() + frame.loop_below - 1 >= max_match_depth)
-    abandon("recursion too deep");
+  if (frame.loop_below > 0 && frames_.size() + frame.loop_below - 1 >= max_match_depth) abandon("recursion too deep");
   return true;
 }
 
@@ -267,8 +266,7 @@ bool Backtracker::shorten(Frame &frame) {
   if (frame.count == frame.least) return false;
   if (memo_.active() && reports_ == frame.loop_reports) {
     if (!frame.own_row) frame.own_row = memo_.row_for(frame.node);
-    if (frame.own_row)
-      memo_.store(frame.own_row, position(frame.save + frame.count - frame.least), frame.loop_below);
+    if (frame.own_row) memo_.store(frame.own_row, position(frame.save + frame.count - frame.least), frame.loop_below);
   }
   --frame.count;
   return true;

@@ -84,11 +84,11 @@ class Backtracker {
   }
   std::size_t position(const char *at) const { return static_cast<std::size_t>(at - regbol_); }
 
-  const unsigned char *program_;  // the first node after the magic byte
-  const char *regbol_;            // start of the subject
-  const char *reginput_;          // cursor
-  char **regstartp_;              // the expression's match_start
-  char **regendp_;                // the expression's match_end
+  const unsigned char *program_;           // the first node after the magic byte
+  const char *regbol_;                     // start of the subject
+  const char *reginput_;                   // cursor
+  char **regstartp_;                       // the expression's match_start
+  char **regendp_;                         // the expression's match_end
   const unsigned char *callee_ = nullptr;  // where a call enters
   // How many levels the entry that just finished nested below itself.
   unsigned height_ = 0;

@@ -76,7 +76,7 @@ class FailureMemo {
   void release();
 
   const unsigned char *program_ = nullptr;
-  std::size_t positions_ = 0;       // the subject's length + 1
+  std::size_t positions_ = 0;        // the subject's length + 1
   std::uint16_t **index_ = nullptr;  // per program byte: 1 + its row's number, or 0
   Row **rows_ = nullptr;
   std::size_t row_count_ = 0;

@@ -40,8 +40,9 @@ struct FailedRun {
 // A repetition followed by a literal: the successor is tried only where the
 // literal's first character stands, from the longest repetition down; "."
 // runs to the NUL, so the last such character is the first candidate.
-inline __attribute__((always_inline)) int repetition_before_literal(const char *regbol, const unsigned char *node, const char *at, const char **end,
-                              const char **run_to) {
+inline __attribute__((always_inline)) int repetition_before_literal(const char *regbol, const unsigned char *node,
+                                                                    const char *at, const char **end,
+                                                                    const char **run_to) {
   const unsigned char *operand = node_operand(node);
   const unsigned char *next = node_next(node);
   const char c = *node_text(next);
@@ -64,8 +65,8 @@ inline __attribute__((always_inline)) int repetition_before_literal(const char *
 }
 
 // Any other repetition: counted once, then given back one at a time.
-inline __attribute__((always_inline)) int repetition_counted(const char *regbol, const unsigned char *node, const char *at, const char **end,
-                       const char **run_to) {
+inline __attribute__((always_inline)) int repetition_counted(const char *regbol, const unsigned char *node,
+                                                             const char *at, const char **end, const char **run_to) {
   const unsigned char *next = node_next(node);
   const std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
   *run_to = run_end(node_operand(node), at);
@@ -82,14 +83,13 @@ inline __attribute__((always_inline)) int repetition_counted(const char *regbol,
 
 // The repetition at node with a simple operand and simple successors,
 // matched from at; with failed, a failure is kept there for later attempts.
-inline __attribute__((always_inline)) int simple_repetition(const char *regbol, const unsigned char *node, const char *at, const char **end,
-                      FailedRun *failed) {
+inline __attribute__((always_inline)) int simple_repetition(const char *regbol, const unsigned char *node,
+                                                            const char *at, const char **end, FailedRun *failed) {
   if (node_offset(node) == 0 || !is_simple(node_op(node_operand(node)))) return -1;
   if (failed && failed->node == node && failed->from < at && at <= failed->to) return 0;
   const char *run_to = nullptr;  // known once counted
-  const int found = node_op(node_next(node)) == RX_LITERAL
-                        ? repetition_before_literal(regbol, node, at, end, &run_to)
-                        : repetition_counted(regbol, node, at, end, &run_to);
+  const int found = node_op(node_next(node)) == RX_LITERAL ? repetition_before_literal(regbol, node, at, end, &run_to)
+                                                           : repetition_counted(regbol, node, at, end, &run_to);
   if (found == 0 && failed) {
     failed->node = node;
     failed->from = at;

@@ -18,8 +18,8 @@ __attribute__((visibility("hidden"))) int search(zk_regexp *expression, const ch
 // repetition: 1 when it runs to RX_END (*end then ends the match), 0 when it
 // fails, -1 when it needs the walk. Nothing here reaches the depth bound or
 // raises a report, so the answer is the walk's own.
-__attribute__((visibility("hidden"))) int simple_tail(const char *regbol, const unsigned char *node,
-                                                  const char *at, const char **end);
+__attribute__((visibility("hidden"))) int simple_tail(const char *regbol, const unsigned char *node, const char *at,
+                                                      const char **end);
 
 }  // namespace hestrel::text::regexp
 

@@ -129,14 +129,14 @@ struct SubjectCursor {
 
 // Where a walk along a chain stopped.
 enum class Stop : unsigned char {
-  matched,       // RX_END: the program ran to its end
-  mismatch,      // a node did not match at the cursor
-  choice,        // an RX_ALT of several alternatives
-  repetition,    // RX_STAR or RX_PLUS
-  group_open,    // RX_OPEN + n
-  group_close,   // RX_CLOSE + n
-  bad_opcode,    // a value no node has
-  broken_link,   // a node that goes on has no successor
+  matched,      // RX_END: the program ran to its end
+  mismatch,     // a node did not match at the cursor
+  choice,       // an RX_ALT of several alternatives
+  repetition,   // RX_STAR or RX_PLUS
+  group_open,   // RX_OPEN + n
+  group_close,  // RX_CLOSE + n
+  bad_opcode,   // a value no node has
+  broken_link,  // a node that goes on has no successor
 };
 
 struct Stopped {

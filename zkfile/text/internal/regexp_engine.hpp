@@ -10,9 +10,9 @@
 namespace hestrel::text::regexp {
 
 // Parse flags of atoms, pieces, branches and expressions.
-constexpr int RX_HAS_WIDTH = 1;     // never matches the empty string
-constexpr int RX_SIMPLE = 2;        // one character, one simple node
-constexpr int RX_STARTS_REPEAT = 4; // begins with a piece under "*" or "?"
+constexpr int RX_HAS_WIDTH = 1;      // never matches the empty string
+constexpr int RX_SIMPLE = 2;         // one character, one simple node
+constexpr int RX_STARTS_REPEAT = 4;  // begins with a piece under "*" or "?"
 
 // Layout of a node: the opcode byte, then the distance to its successor in
 // two bytes, high byte first, then the operand.
