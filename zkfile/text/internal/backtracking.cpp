@@ -15,6 +15,10 @@ namespace {
 // pay for the memory.
 constexpr unsigned long memo_after_entries = 64;
 
+// What a search takes of the machine stack, whatever its depth: the search
+// itself, with its frames in place, and the calls of one step.
+static_assert(sizeof(Backtracker) <= 4096, "a search must fit small thread stacks");
+
 }  // namespace
 
 Backtracker::Backtracker(zk_regexp *expression, const char *subject)
