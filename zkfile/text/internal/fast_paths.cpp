@@ -20,9 +20,9 @@
 // mispredicts more than their well-predicted compares (GCC; clang decides
 // by itself).
 #if defined(__GNUC__) && !defined(__clang__)
-#define compare_dispatch __attribute__((optimize("no-jump-tables")))
+#define HESTREL_COMPARE_DISPATCH __attribute__((optimize("no-jump-tables")))
 #else
-#define compare_dispatch
+#define HESTREL_COMPARE_DISPATCH
 #endif
 
 namespace hestrel::text::regexp {
@@ -242,11 +242,11 @@ int search_positions(zk_regexp *expression, const char *subject, const char **re
 
 }  // namespace
 
-compare_dispatch int simple_tail(const char *regbol, const unsigned char *node, const char *at, const char **end) {
+HESTREL_COMPARE_DISPATCH int simple_tail(const char *regbol, const unsigned char *node, const char *at, const char **end) {
   return simple_chain<false>(regbol, node, at, end);
 }
 
-compare_dispatch int search(zk_regexp *expression, const char *subject) {
+HESTREL_COMPARE_DISPATCH int search(zk_regexp *expression, const char *subject) {
   if (!has_required(expression, subject)) return 0;
   const unsigned char *program = expression->program + 1;
   if (expression->anchored) {
