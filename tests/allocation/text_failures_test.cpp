@@ -153,6 +153,21 @@ TEST_F(TextFailures, PatternArrayThatCannotBeAllocated) {
   zktoken_delete(h);
 }
 
+// Four frames a character: eight characters need more than the frames the
+// search holds in place, and fewer entries than remembering failures takes,
+// so the choice stack's growth is the call's first allocation.
+TEST_F(TextFailures, MatcherWithoutRoomForItsChoicesFailsTheMatch) {
+  zk_regexp *r = zk_regcomp("(a|b)*$");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(failing(1, [&] { return zk_regexec(r, "abababab"); }), 0);
+  EXPECT_EQ(messages(), "FATAL zk_regexec(): out of memory\n");
+  clear();
+  EXPECT_EQ(zk_regexec(r, "abababab"), 1);
+  EXPECT_EQ(r->match_end[0] - r->match_start[0], 8);
+  EXPECT_EQ(messages(), "");
+  std::free(r);
+}
+
 TEST_F(TextFailures, CompilerReportsItsBlock) {
   EXPECT_EQ(failing(1, [] { return zk_regcomp("abc"); }), nullptr);
   EXPECT_EQ(messages(), "FATAL Error in regular expression: out of space \n");

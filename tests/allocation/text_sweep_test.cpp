@@ -36,6 +36,10 @@ TEST(AllocationFailure, TokenListsAndExpressions) {
     zk_regexp *expression = zk_regcomp("^[a-c]+x*$");
     out.value(expression != nullptr ? zk_regexec(expression, "abcxx") : -7);
     std::free(expression);
+    // Deep enough for the choice stack to grow and failures to be remembered.
+    zk_regexp *deep = zk_regcomp("(a|b)*$");
+    out.value(deep != nullptr ? zk_regexec(deep, "abababababababababababababababababababab") : -7);
+    std::free(deep);
     out.value(zk_number_type("12.5e3"));
     out.value(zktoken_delete(other));
     out.value(zktoken_delete(line));

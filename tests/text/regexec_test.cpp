@@ -1,5 +1,5 @@
 // Matcher tests: a table of patterns and subjects with match and group
-// bounds, every matcher message, and the bound on recursion depth.
+// bounds, every matcher message, and the depth bound on small thread stacks.
 #include <gtest/gtest.h>
 #include <pthread.h>
 
@@ -177,6 +177,86 @@ TEST_F(RegexecTest, DeepRecursionFitsASmallThreadStack) {
   pthread_attr_destroy(&attributes);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(g_messages, fatal("recursion too deep"));
+}
+
+// What a match on a thread of its own gave: its result, the bounds of the
+// match and of group 1 as offsets (-1 for NULL), and the reports.
+struct ThreadMatch {
+  const char *pattern;
+  const std::string *subject;
+  int matched = -1;
+  long start = -1, end = -1, group_start = -1, group_end = -1;
+};
+
+void *match_on_thread(void *argument) {
+  auto *m = static_cast<ThreadMatch *>(argument);
+  zk_regexp *r = zk_regcomp(m->pattern);
+  if (!r) return nullptr;
+  const char *s = m->subject->c_str();
+  m->matched = zk_regexec(r, s);
+  if (m->matched == 1) {
+    m->start = at(s, r->match_start[0]);
+    m->end = at(s, r->match_end[0]);
+    m->group_start = at(s, r->match_start[1]);
+    m->group_end = at(s, r->match_end[1]);
+  }
+  std::free(r);
+  return nullptr;
+}
+
+// Runs the match on a new thread with a stack of stack_size bytes.
+void run_on_stack(ThreadMatch &m, std::size_t stack_size) {
+  pthread_attr_t attributes;
+  ASSERT_EQ(pthread_attr_init(&attributes), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, stack_size), 0);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attributes, match_on_thread, &m), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+}
+
+std::string repeated(const char *piece, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+// Stacks as small as thread pools and some C libraries give new threads:
+// the search nests on a stack of its own, so depth costs none of them.
+TEST_F(RegexecTest, SmallThreadStacksReachTheDepthBoundCleanly) {
+  const std::string ab_long = repeated("ab", 100000), a_long(50000, 'a'), ab_short = repeated("ab", 200);
+  const std::string ab_x = repeated("ab", 100) + "x", a_b = std::string(5000, 'a') + "b";
+  struct Row {
+    const char *pattern;
+    const std::string *subject;
+    int matched;
+    long start, end, group_start, group_end;
+    bool too_deep;
+  } rows[] = {
+      {"(a|b)*$", &ab_long, 0, -1, -1, -1, -1, true},
+      {"((a)|b)+x", &a_long, 0, -1, -1, -1, -1, true},
+      {"(ab)*(ab)*$", &ab_long, 0, -1, -1, -1, -1, true},
+      {"^(a+)+$", &a_b, 0, -1, -1, -1, -1, true},
+      {"(a|b)*$", &ab_short, 1, 0, 400, 399, 400, false},
+      {"(ab)*(ab)*$", &ab_short, 1, 0, 400, 398, 400, false},
+      {"((a)|b)+x", &ab_x, 1, 0, 201, 199, 200, false},
+      {"(ab|a)*x", &ab_x, 1, 0, 201, 198, 200, false},
+      {"^[ab]*x$", &ab_x, 1, 0, 201, -1, -1, false},
+  };
+  for (std::size_t stack_size : {std::size_t{128} * 1024, std::size_t{64} * 1024})
+    for (const Row &row : rows) {
+      SCOPED_TRACE(std::string(row.pattern) + " on " + std::to_string(row.subject->size()) + " characters, " +
+                   std::to_string(stack_size / 1024) + " KiB");
+      g_messages.clear();
+      ThreadMatch m{row.pattern, row.subject};
+      run_on_stack(m, stack_size);
+      EXPECT_EQ(m.matched, row.matched);
+      EXPECT_EQ(g_messages, row.too_deep ? fatal("recursion too deep") : "");
+      EXPECT_EQ(m.start, row.start);
+      EXPECT_EQ(m.end, row.end);
+      EXPECT_EQ(m.group_start, row.group_start);
+      EXPECT_EQ(m.group_end, row.group_end);
+    }
 }
 
 }  // namespace

@@ -17,9 +17,6 @@ void zk_regerror(const char *message) {
 
 namespace {
 
-// A pattern's program must stay below this so that every 16-bit successor
-// offset fits.
-constexpr std::size_t max_program_size = 32767;
 constexpr int max_groups = ZK_NSUBEXP;
 
 // Characters that end a run of ordinary characters.
@@ -69,7 +66,7 @@ class Compiler {
 unsigned char *Compiler::node(int op) {
   unsigned char *at = regcode;
   if (sizing_) {
-    regsize += 3;
+    regsize += node_header_size;
     return at;
   }
   *regcode++ = static_cast<unsigned char>(op);
@@ -86,17 +83,17 @@ void Compiler::byte(int value) {
   *regcode++ = static_cast<unsigned char>(value);
 }
 
-// Moves everything from operand on three bytes up and puts a node there.
+// Moves everything from operand on one node header up and puts a node there.
 void Compiler::insert(int op, unsigned char *operand) {
   if (sizing_) {
-    regsize += 3;
+    regsize += node_header_size;
     return;
   }
-  std::memmove(operand + 3, operand, static_cast<std::size_t>(regcode - operand));
-  regcode += 3;
+  std::memmove(operand + node_header_size, operand, static_cast<std::size_t>(regcode - operand));
+  regcode += node_header_size;
   operand[0] = static_cast<unsigned char>(op);
-  operand[1] = 0;
-  operand[2] = 0;
+  operand[node_offset_high] = 0;
+  operand[node_offset_low] = 0;
 }
 
 // Links the last node of the chain that starts at chain to target.
@@ -105,8 +102,8 @@ void Compiler::tail(unsigned char *chain, unsigned char *target) {
   unsigned char *scan = chain;
   for (unsigned char *n = next(scan); n; n = next(scan)) scan = n;
   std::ptrdiff_t offset = node_op(scan) == RX_LOOP ? scan - target : target - scan;
-  scan[1] = static_cast<unsigned char>((offset >> 8) & 0xff);
-  scan[2] = static_cast<unsigned char>(offset & 0xff);
+  scan[node_offset_high] = static_cast<unsigned char>((offset >> 8) & 0xff);
+  scan[node_offset_low] = static_cast<unsigned char>(offset & 0xff);
 }
 
 // Links the end of an alternative's own chain; other nodes have none.

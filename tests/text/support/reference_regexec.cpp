@@ -5,24 +5,34 @@
 #include <cstddef>
 #include <cstring>
 
+#include "text/internal/node_walk.hpp"
 #include "text/internal/regexp_engine.hpp"
 #include "zkerr.h"
 
 namespace regex_test {
 namespace {
 
-// The compiled format and its bound are the library's own.
+// The compiled format, its walk and its bound are the library's own; sets
+// are searched here byte by byte, so the word-at-a-time search is checked.
 using hestrel::text::regexp::max_match_depth;
 using hestrel::text::regexp::node_next;
-using hestrel::text::regexp::node_offset;
 using hestrel::text::regexp::node_op;
 using hestrel::text::regexp::node_operand;
 using hestrel::text::regexp::node_text;
+using hestrel::text::regexp::Stop;
+using hestrel::text::regexp::Stopped;
+using hestrel::text::regexp::SubjectCursor;
+using hestrel::text::regexp::walk_chain;
 
 void report(const char *message) { hestrel::text::regexp::zk_regerror(message); }
 
-// Working state of one zk_regexec call. The recursive walk keeps its own
-// frames small by holding everything else here.
+struct PlainCursor : SubjectCursor {
+  bool any_of(const unsigned char *node) { return *at != '\0' && std::strchr(node_text(node), *at) && step(); }
+  bool any_but(const unsigned char *node) { return *at != '\0' && !std::strchr(node_text(node), *at) && step(); }
+};
+
+// Working state of one zk_regexec call; the search recurses on the machine
+// stack at every choice, repetition back-off and group boundary.
 struct Matcher {
   const char *regbol;    // start of the subject
   const char *reginput;  // cursor
@@ -31,14 +41,17 @@ struct Matcher {
   unsigned depth = 0;
   bool abandoned = false;  // a bound was reached: every branch now fails
 
-  int regmatch(unsigned char *node);
-  int step(const unsigned char *node);
-  std::size_t repeat(unsigned char *node);
+  int regmatch(const unsigned char *node);
+  int walk(const unsigned char *node);
+  int choice(const unsigned char *node);
+  int repetition(const unsigned char *node);
+  int group(const unsigned char *node);
+  std::size_t repeat(const unsigned char *node);
   bool enter();
 };
 
-// Counts one level of recursion (and one step); false once a bound is
-// reached, which is reported once and fails the whole call.
+// Counts one level of recursion; false once the bound is reached, which is
+// reported once and fails the whole call.
 bool Matcher::enter() {
   if (abandoned) return false;
   if (depth >= max_match_depth) {
@@ -50,9 +63,86 @@ bool Matcher::enter() {
   return true;
 }
 
+// 1 when the program, entered at node with the cursor where it stands, runs
+// to RX_END (the cursor then ends the match); 0 otherwise.
+int Matcher::regmatch(const unsigned char *node) {
+  if (!enter()) return 0;
+  int matched = 0;
+  if (node)
+    matched = walk(node);
+  else
+    report("corrupted pointers");
+  --depth;
+  return matched;
+}
+
+int Matcher::walk(const unsigned char *node) {
+  PlainCursor cursor{{regbol, reginput}};
+  const Stopped stopped = walk_chain(node, cursor);
+  reginput = cursor.at;
+  switch (stopped.why) {
+    case Stop::matched:
+      return 1;
+    case Stop::mismatch:
+      return 0;
+    case Stop::choice:
+      return choice(stopped.node);
+    case Stop::repetition:
+      return repetition(stopped.node);
+    case Stop::group_open:
+    case Stop::group_close:
+      return group(stopped.node);
+    case Stop::bad_opcode:
+      report("memory corruption");
+      return 0;
+    case Stop::broken_link:
+      break;
+  }
+  report("corrupted pointers");
+  return 0;
+}
+
+int Matcher::choice(const unsigned char *node) {
+  const char *save = reginput;
+  do {
+    if (regmatch(node_operand(node))) return 1;
+    reginput = save;
+    node = node_next(node);
+  } while (node && node_op(node) == RX_ALT);
+  return 0;
+}
+
+// Whether a repetition may try its successor with the cursor where it
+// stands: the character after the repetition must start a following literal.
+bool may_follow(const unsigned char *next, const char *cursor) {
+  return !next || node_op(next) != RX_LITERAL || *cursor == *node_text(next);
+}
+
+int Matcher::repetition(const unsigned char *node) {
+  const unsigned char *next = node_next(node);
+  const char *save = reginput;
+  std::size_t count = repeat(node_operand(node));
+  for (;;) {
+    if (node_op(node) == RX_PLUS && count == 0) return 0;
+    reginput = save + count;
+    if (may_follow(next, reginput) && regmatch(next)) return 1;
+    if (abandoned || count == 0) return 0;
+    --count;
+  }
+}
+
+int Matcher::group(const unsigned char *node) {
+  const char *save = reginput;
+  if (!regmatch(node_next(node))) return 0;
+  const unsigned char op = node_op(node);
+  char *&entry = op < RX_CLOSE ? regstartp[op - RX_OPEN] : regendp[op - RX_CLOSE];
+  if (!entry) entry = const_cast<char *>(save);
+  return 1;
+}
+
 // How often the simple node matches in a row from the cursor; the cursor
 // ends after the last repetition.
-std::size_t Matcher::repeat(unsigned char *node) {
+std::size_t Matcher::repeat(const unsigned char *node) {
   const char *scan = reginput;
   const char *set = node_text(node);
   switch (node_op(node)) {
@@ -75,140 +165,6 @@ std::size_t Matcher::repeat(unsigned char *node) {
   std::size_t count = static_cast<std::size_t>(scan - reginput);
   reginput = scan;
   return count;
-}
-
-// One node that consumes no choice: 1 when it matched (the cursor moved on
-// past it), 0 when not. Kept apart from the recursive walk so that the
-// walk's frame, multiplied by the depth, stays small.
-__attribute__((noinline)) int Matcher::step(const unsigned char *node) {
-  const char *text = node_text(node);
-  switch (node_op(node)) {
-    case RX_LINE_START:
-      return reginput == regbol;
-    case RX_LINE_END:
-      return *reginput == '\0';
-    case RX_ANY:
-      if (*reginput == '\0') return 0;
-      ++reginput;
-      return 1;
-    case RX_ANY_OF:
-      if (*reginput == '\0' || !std::strchr(text, *reginput)) return 0;
-      ++reginput;
-      return 1;
-    case RX_ANY_BUT:
-      if (*reginput == '\0' || std::strchr(text, *reginput)) return 0;
-      ++reginput;
-      return 1;
-    case RX_LITERAL: {
-      if (*text != *reginput) return 0;
-      std::size_t length = std::strlen(text);
-      if (length > 1 && std::strncmp(text, reginput, length) != 0) return 0;
-      reginput += length;
-      return 1;
-    }
-    default:  // RX_EMPTY, RX_LOOP
-      return 1;
-  }
-}
-
-// Whether a repetition may try its successor with the cursor where it
-// stands: the character after the repetition must start a following literal.
-static int may_follow(const unsigned char *next, const char *cursor) {
-  return !next || node_op(next) != RX_LITERAL || *cursor == *node_text(next);
-}
-
-// 1 when the program, entered at node with the cursor where it stands, runs
-// to RX_END (the cursor then ends the match); 0 otherwise. Recursion happens
-// only at true choices, group boundaries and repetition back-off.
-int Matcher::regmatch(unsigned char *node) {
-  if (!enter()) return 0;
-  int matched = 0;
-  unsigned char *next;
-  const char *save;
-  std::size_t count;
-
-  if (!node) {
-    report("corrupted pointers");
-    goto out;
-  }
-  for (;;) {
-    if (abandoned) goto out;
-    next = node_next(node);
-    switch (node_op(node)) {
-      case RX_END:
-        matched = 1;
-        goto out;
-      case RX_LINE_START:
-      case RX_LINE_END:
-      case RX_ANY:
-      case RX_ANY_OF:
-      case RX_ANY_BUT:
-      case RX_LITERAL:
-      case RX_EMPTY:
-      case RX_LOOP:
-        if (!step(node)) goto out;
-        break;
-      case RX_ALT:
-        if (!next || node_op(next) != RX_ALT) {
-          // A choice of one: no need to come back here.
-          next = node_operand(node);
-          break;
-        }
-        save = reginput;
-        do {
-          if (regmatch(node_operand(node))) {
-            matched = 1;
-            goto out;
-          }
-          reginput = save;
-          node = node_next(node);
-        } while (node && node_op(node) == RX_ALT);
-        goto out;
-      case RX_STAR:
-      case RX_PLUS:
-        save = reginput;
-        count = repeat(node_operand(node));
-        for (;;) {
-          if (node_op(node) == RX_PLUS && count == 0) goto out;
-          reginput = save + count;
-          if (may_follow(next, reginput) && regmatch(next)) {
-            matched = 1;
-            goto out;
-          }
-          if (abandoned || count == 0) goto out;
-          --count;
-        }
-      default:
-        if (node_op(node) > RX_OPEN && node_op(node) < RX_OPEN + ZK_NSUBEXP) {
-          save = reginput;
-          if (regmatch(next)) {
-            char *&entry = regstartp[node_op(node) - RX_OPEN];
-            if (!entry) entry = const_cast<char *>(save);
-            matched = 1;
-          }
-          goto out;
-        }
-        if (node_op(node) > RX_CLOSE && node_op(node) < RX_CLOSE + ZK_NSUBEXP) {
-          save = reginput;
-          if (regmatch(next)) {
-            char *&entry = regendp[node_op(node) - RX_CLOSE];
-            if (!entry) entry = const_cast<char *>(save);
-            matched = 1;
-          }
-          goto out;
-        }
-        report("memory corruption");
-        goto out;
-    }
-    if (!next) {
-      report("corrupted pointers");
-      goto out;
-    }
-    node = next;
-  }
-out:
-  --depth;
-  return matched;
 }
 
 // One attempt at position start.

@@ -39,7 +39,7 @@ struct FailureMemo::Row {
 };
 
 bool FailureMemo::activate(const unsigned char *program, std::size_t length) {
-  index_ = static_cast<std::uint16_t *>(std::calloc(max_offset, sizeof(std::uint16_t)));
+  index_ = static_cast<std::uint16_t **>(std::calloc(index_blocks, sizeof(std::uint16_t *)));
   program_ = program;
   positions_ = length + 1;
   return index_ != nullptr;
@@ -53,12 +53,17 @@ void FailureMemo::release() {
     std::free(rows_[i]);
   }
   std::free(rows_);
+  for (std::size_t b = 0; b < index_blocks; ++b)
+    if (index_[b]) std::free(index_[b]);
   std::free(index_);
 }
 
 FailureMemo::Row *FailureMemo::make_row(const unsigned char *node) {
   std::uintptr_t at = reinterpret_cast<std::uintptr_t>(node) - reinterpret_cast<std::uintptr_t>(program_);
   if (!index_ || at >= max_offset) return nullptr;
+  std::uint16_t *&block = index_[at >> block_shift];
+  if (!block) block = static_cast<std::uint16_t *>(std::calloc(block_offsets, sizeof(std::uint16_t)));
+  if (!block) return nullptr;
   if (row_count_ == row_capacity_) {
     std::size_t capacity = row_capacity_ ? 2 * row_capacity_ : 16;
     void *grown = std::realloc(rows_, capacity * sizeof(Row *));
@@ -75,7 +80,7 @@ FailureMemo::Row *FailureMemo::make_row(const unsigned char *node) {
     return nullptr;
   }
   rows_[row_count_++] = row;
-  index_[at] = static_cast<std::uint16_t>(row_count_);
+  block[at & (block_offsets - 1)] = static_cast<std::uint16_t>(row_count_);
   return row;
 }
 

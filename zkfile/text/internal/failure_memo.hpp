@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "internal/regexp_engine.hpp"
+
 namespace hestrel::text::regexp {
 
 // The program has no back-references, so an attempt of one node at one
@@ -38,7 +40,9 @@ class FailureMemo {
   Row *row(const unsigned char *node) const {
     std::uintptr_t at = reinterpret_cast<std::uintptr_t>(node) - reinterpret_cast<std::uintptr_t>(program_);
     if (!index_ || at >= max_offset) return nullptr;
-    unsigned i = index_[at];
+    const std::uint16_t *block = index_[at >> block_shift];
+    if (!block) return nullptr;
+    unsigned i = block[at & (block_offsets - 1)];
     return i ? rows_[i - 1] : nullptr;
   }
   // The row of node, made when missing; null without memory.
@@ -57,16 +61,23 @@ class FailureMemo {
   }
 
  private:
-  // Compiled programs stay below this many bytes; nodes beyond are not
-  // remembered.
-  static constexpr std::size_t max_offset = 32768;
+  // Nodes of a compiled program lie below this offset; nodes beyond (only
+  // in hand-made programs) are not remembered.
+  static constexpr std::size_t max_offset = max_program_size;
+
+  // The index in blocks of consecutive program offsets, made when a node
+  // there gets its row: starting to remember costs little whatever the
+  // program's size.
+  static constexpr std::size_t block_shift = 8;
+  static constexpr std::size_t block_offsets = std::size_t{1} << block_shift;
+  static constexpr std::size_t index_blocks = (max_offset + block_offsets - 1) / block_offsets;
 
   Row *make_row(const unsigned char *node);
   void release();
 
   const unsigned char *program_ = nullptr;
-  std::size_t positions_ = 0;       // the subject's length + 1
-  std::uint16_t *index_ = nullptr;  // per program byte: 1 + its row's number, or 0
+  std::size_t positions_ = 0;        // the subject's length + 1
+  std::uint16_t **index_ = nullptr;  // per program byte: 1 + its row's number, or 0
   Row **rows_ = nullptr;
   std::size_t row_count_ = 0;
   std::size_t row_capacity_ = 0;

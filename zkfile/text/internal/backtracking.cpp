@@ -1,0 +1,325 @@
+// The matcher's backtracking search, one function per kind of node that
+// makes a choice: alternatives, repetitions and group boundaries.
+#include "internal/backtracking.hpp"
+
+#include <cstddef>
+#include <cstring>
+
+#include "internal/fast_paths.hpp"
+#include "internal/node_walk.hpp"
+
+namespace hestrel::text::regexp {
+namespace {
+
+// Entries after which failed attempts are remembered: short searches never
+// pay for the memory.
+constexpr unsigned long memo_after_entries = 64;
+
+// What a search takes of the machine stack, whatever its depth: the search
+// itself, with its frames in place, and the calls of one step.
+static_assert(sizeof(Backtracker) <= 4096, "a search must fit small thread stacks");
+
+}  // namespace
+
+Backtracker::Backtracker(zk_regexp *expression, const char *subject)
+    : program_(expression->program + 1),
+      regbol_(subject),
+      reginput_(subject),
+      regstartp_(expression->match_start),
+      regendp_(expression->match_end) {}
+
+int Backtracker::attempt(const char *start) {
+  reginput_ = start;
+  if (!run(program_)) return 0;
+  regstartp_[0] = const_cast<char *>(start);
+  regendp_[0] = const_cast<char *>(reginput_);
+  return 1;
+}
+
+// The search from node as one loop: each entry either finishes at once or
+// leaves a frame that waits for the entry it makes; a finished entry's
+// result goes to the frame below it. A bound reached fails everything, so
+// the waiting frames are dropped.
+int Backtracker::run(const unsigned char *node) {
+  Next next = enter(node);
+  for (;;) {
+    if (abandoned_) {
+      frames_.clear();
+      return 0;
+    }
+    if (next == Next::call) {
+      next = enter(callee_);
+    } else if (frames_.empty()) {
+      return next == Next::succeed;
+    } else {
+      next = resume(frames_.top(), next == Next::succeed);
+    }
+  }
+}
+
+// An entry at node with the cursor where it stands: a remembered failure
+// answers at once, a bound reached fails it, else a new frame walks on.
+Backtracker::Next Backtracker::enter(const unsigned char *node) {
+  if (memo_.active() && node) {
+    if (const FailureMemo::Row *row = memo_.row(node)) {
+      if (unsigned stored = FailureMemo::failed(row, position(reginput_))) {
+        known_failure(stored);
+        return Next::fail;
+      }
+    }
+  }
+  if (++entries_ == memo_after_entries) memo_.activate(program_, std::strlen(regbol_));
+  if (frames_.size() >= max_match_depth) {
+    abandon("recursion too deep");
+    height_ = 0;
+    return Next::fail;
+  }
+  Frame &frame = frames_.push();
+  frame.first = node;
+  frame.entry = reginput_;
+  frame.reports_before = reports_;
+  frame.below = 0;
+  if (!node) {
+    report("corrupted pointers");
+    return finish(false);
+  }
+  return walk(frame, node);
+}
+
+// Along the chain as far as a walk goes, then on by the kind of node there.
+Backtracker::Next Backtracker::walk(Frame &frame, const unsigned char *node) {
+  SubjectCursor cursor{regbol_, reginput_};
+  const Stopped stopped = walk_chain(node, cursor);
+  reginput_ = cursor.at;
+  switch (stopped.why) {
+    case Stop::matched:
+      return finish(true);
+    case Stop::mismatch:
+      return finish(false);
+    case Stop::choice:
+      return start_choice(frame, stopped.node);
+    case Stop::repetition:
+      return start_repetition(frame, stopped.node);
+    case Stop::group_open:
+      return start_group(frame, stopped.node, Waits::group_open);
+    case Stop::group_close:
+      return start_group(frame, stopped.node, Waits::group_close);
+    case Stop::bad_opcode:
+      report("memory corruption");
+      return finish(false);
+    case Stop::broken_link:
+      break;
+  }
+  report("corrupted pointers");
+  return finish(false);
+}
+
+// The entry on top ends: a failure is remembered with the nesting it
+// reached, unless it raised a report or a bound cut it short.
+Backtracker::Next Backtracker::finish(bool matched) {
+  Frame &frame = frames_.top();
+  if (!matched && !abandoned_ && reports_ == frame.reports_before && memo_.active())
+    memo_.record(frame.first, position(frame.entry), frame.below);
+  height_ = frame.below;
+  frames_.pop();
+  return matched ? Next::succeed : Next::fail;
+}
+
+Backtracker::Next Backtracker::resume(Frame &frame, bool found) {
+  switch (frame.waits) {
+    case Waits::choice:
+      return resume_choice(frame, found);
+    case Waits::repetition:
+      return resume_repetition(frame, found);
+    case Waits::group_open:
+    case Waits::group_close:
+      break;
+  }
+  return resume_group(frame, found);
+}
+
+// A choice: each alternative in order from the same cursor; the first that
+// leads to the end wins.
+Backtracker::Next Backtracker::start_choice(Frame &frame, const unsigned char *node) {
+  frame.waits = Waits::choice;
+  frame.node = node;
+  frame.save = reginput_;
+  callee_ = node_operand(node);
+  return Next::call;
+}
+
+Backtracker::Next Backtracker::resume_choice(Frame &frame, bool found) {
+  note_height(frame.below);
+  if (found) return finish(true);
+  reginput_ = frame.save;
+  frame.node = node_next(frame.node);
+  if (!frame.node || node_op(frame.node) != RX_ALT) return finish(false);
+  callee_ = node_operand(frame.node);
+  return Next::call;
+}
+
+// A group boundary: the rest of the program after it, and on success the
+// boundary's position in its entry when that is still empty, so the last
+// iteration of a repeated group keeps its bounds.
+Backtracker::Next Backtracker::start_group(Frame &frame, const unsigned char *node, Waits kind) {
+  frame.waits = kind;
+  frame.node = node;
+  frame.save = reginput_;
+  callee_ = node_next(node);
+  return Next::call;
+}
+
+Backtracker::Next Backtracker::resume_group(Frame &frame, bool found) {
+  note_height(frame.below);
+  if (found) {
+    const unsigned char op = node_op(frame.node);
+    char *&slot = frame.waits == Waits::group_open ? regstartp_[op - RX_OPEN] : regendp_[op - RX_CLOSE];
+    if (!slot) slot = const_cast<char *>(frame.save);
+  }
+  return finish(found);
+}
+
+// A repetition of a simple node: counted in a loop, then the rest of the
+// program tried after each count from the longest down to the least.
+Backtracker::Next Backtracker::start_repetition(Frame &frame, const unsigned char *node) {
+  frame.waits = Waits::repetition;
+  frame.node = node;
+  frame.next = node_next(node);
+  frame.save = reginput_;
+  frame.least = node_op(node) == RX_PLUS ? 1 : 0;
+  frame.loop_below = 0;
+  frame.loop_reports = reports_;
+  frame.next_row = nullptr;
+  frame.own_row = nullptr;
+  if (rest_known_to_fail(frame)) {
+    if (abandoned_) return finish(false);
+    frame.count = frame.least;
+  } else {
+    const unsigned char *operand = node_operand(node);
+    if (!is_simple(node_op(operand))) {
+      report("internal foulup");
+      frame.count = 0;
+    } else {
+      reginput_ = run_end(operand, frame.save);
+      frame.count = static_cast<std::size_t>(reginput_ - frame.save);
+    }
+    if (frame.count < frame.least) return finish(false);
+  }
+  return try_repetition(frame);
+}
+
+// The same repetition one character on runs to the same end and tried every
+// count but the longest of this one: when it failed, those tries fail again
+// here, as deep as they went there, and only the least count is left.
+bool Backtracker::rest_known_to_fail(Frame &frame) {
+  const unsigned char *operand = node_operand(frame.node);
+  if (!memo_.active() || !matches_once(operand, frame.save)) return false;
+  if (frame.least != 0 && !matches_once(operand, frame.save + 1)) return false;
+  const FailureMemo::Row *own = memo_.row(frame.node);
+  const unsigned stored = own ? FailureMemo::failed(own, position(frame.save + 1)) : 0;
+  if (!stored) return false;
+  frame.loop_below = stored - 1;
+  if (frame.loop_below > 0 && frames_.size() + frame.loop_below - 1 >= max_match_depth) abandon("recursion too deep");
+  return true;
+}
+
+// The rest of the program after frame.count repetitions, then after fewer;
+// an entry into the walk leaves the loop, and resume_repetition comes back.
+Backtracker::Next Backtracker::try_repetition(Frame &frame) {
+  do {
+    reginput_ = frame.save + frame.count;
+    if (!may_follow(frame.next, reginput_)) continue;
+    const int found = answer_without_entry(frame);
+    if (found < 0) {
+      callee_ = frame.next;
+      return Next::call;
+    }
+    note_height(frame.loop_below);
+    if (found) return finish(true);
+    if (abandoned_) return finish(false);
+  } while (shorten(frame));
+  return end_repetition(frame);
+}
+
+// What an entry at the successor would answer, where that is known without
+// one: a remembered failure, or a simple chain to the end; -1 otherwise.
+int Backtracker::answer_without_entry(Frame &frame) {
+  if (memo_.active() && frame.next && !frame.next_row) frame.next_row = memo_.row(frame.next);
+  const unsigned stored = frame.next_row ? FailureMemo::failed(frame.next_row, position(reginput_)) : 0;
+  if (stored) {
+    known_failure(stored);
+    return 0;
+  }
+  if (!frame.next || is_repetition(node_op(frame.next)) || frames_.size() >= max_match_depth) return -1;
+  const int found = simple_tail(regbol_, frame.next, reginput_, &reginput_);
+  if (found >= 0) height_ = 0;
+  return found;
+}
+
+Backtracker::Next Backtracker::resume_repetition(Frame &frame, bool found) {
+  note_height(frame.loop_below);
+  if (found) return finish(true);
+  if (!shorten(frame)) return end_repetition(frame);
+  return try_repetition(frame);
+}
+
+// One repetition fewer, while the least is not reached. Each count given up
+// ends the tries of this repetition entered that much later, which are
+// remembered on the way.
+bool Backtracker::shorten(Frame &frame) {
+  if (frame.count == frame.least) return false;
+  if (memo_.active() && reports_ == frame.loop_reports) {
+    if (!frame.own_row) frame.own_row = memo_.row_for(frame.node);
+    if (frame.own_row) memo_.store(frame.own_row, position(frame.save + frame.count - frame.least), frame.loop_below);
+  }
+  --frame.count;
+  return true;
+}
+
+// Every count failed. When the repetition began this entry, the entry's own
+// record says it; else the repetition is remembered by itself.
+Backtracker::Next Backtracker::end_repetition(Frame &frame) {
+  if (frame.loop_below > frame.below) frame.below = frame.loop_below;
+  if (reports_ == frame.loop_reports && memo_.active() && (frame.node != frame.first || frame.save != frame.entry))
+    memo_.record(frame.node, position(frame.save), frame.loop_below);
+  return finish(false);
+}
+
+// An entry that is known to fail: it fails again, after nesting as deep as
+// the first time, which from here may cross the depth bound.
+void Backtracker::known_failure(unsigned stored) {
+  const unsigned below = stored - 1;
+  if (frames_.size() + below >= max_match_depth) abandon("recursion too deep");
+  height_ = below;
+}
+
+int backtracking_search(zk_regexp *expression, const char *subject, const char *start) {
+  Backtracker search(expression, subject);
+  if (expression->anchored) return search.attempt(start);
+  const char first = expression->first_char;
+  const char *scan = start;
+  if (first != '\0') {
+    for (; scan; scan = std::strchr(scan + 1, first)) {
+      if (search.attempt(scan)) return 1;
+      if (search.abandoned()) return 0;
+    }
+    return 0;
+  }
+  do {
+    if (search.attempt(scan)) return 1;
+    if (search.abandoned()) return 0;
+  } while (*scan++ != '\0');
+  return 0;
+}
+
+void Backtracker::abandon(const char *message) {
+  abandoned_ = true;
+  report(message);
+}
+
+void Backtracker::report(const char *message) {
+  ++reports_;
+  zk_regerror(message);
+}
+
+}  // namespace hestrel::text::regexp
