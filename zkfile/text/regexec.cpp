@@ -5,17 +5,17 @@
 #include "internal/regexp_engine.hpp"
 #include "zk_regexp.h"
 
-extern "C" int zk_regexec(zk_regexp *expression, const char *subject) try {
-  using namespace hestrel::text::regexp;
-  if (!expression || !subject) {
-    zk_regerror("NULL parameter");
-    return 0;
-  }
-  if (expression->program[0] != RX_MAGIC) {
-    zk_regerror("corrupted program");
-    return 0;
-  }
-  return search(expression, subject);
-} catch (...) {
-  return hestrel::failed(__func__, 0);
+extern "C" int zk_regexec(zk_regexp *expression, const char *subject) {
+  return hestrel::call_c(__func__, 0, [&]() -> int {
+    using namespace hestrel::text::regexp;
+    if (!expression || !subject) {
+      zk_regerror("NULL parameter");
+      return 0;
+    }
+    if (expression->program[0] != RX_MAGIC) {
+      zk_regerror("corrupted program");
+      return 0;
+    }
+    return search(expression, subject);
+  });
 }

@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
-#include "internal/choice_stack.hpp"
-#include "internal/failure_memo.hpp"
-#include "internal/regexp_engine.hpp"
+#include "choice_stack.hpp"
+#include "failure_memo.hpp"
+#include "regexp_engine.hpp"
 #include "zk_regexp.h"
 
 namespace hestrel::text::regexp {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "internal/regexp_engine.hpp"
+#include "regexp_engine.hpp"
 
 namespace hestrel::text::regexp {
 

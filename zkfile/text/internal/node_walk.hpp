@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "internal/regexp_engine.hpp"
+#include "regexp_engine.hpp"
 #include "zk_regexp.h"
 
 namespace hestrel::text::regexp {
