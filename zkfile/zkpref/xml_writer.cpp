@@ -3,6 +3,7 @@
 #include "internal/xml_format.hpp"
 #include "internal/xml_limits.hpp"
 
+#include <QtCore/QFileDevice>
 #include <QtCore/QStringList>
 #include <QtCore/QVariantMap>
 #include <QtCore/QXmlStreamWriter>
@@ -24,6 +25,14 @@ void write_text(QXmlStreamWriter &xml, const QString &text) {
 
 void close_elements(QXmlStreamWriter &xml, qsizetype count) {
   for (qsizetype i = 0; i < count; ++i) xml.writeEndElement();
+}
+
+// Every byte has reached the file only once a buffering device is flushed:
+// until then a full disk or a size limit goes unnoticed.
+bool hand_over(QIODevice &device, const QByteArray &text) {
+  if (device.write(text) != text.size()) return false;
+  auto *file = qobject_cast<QFileDevice *>(&device);
+  return !file || (file->flush() && file->error() == QFileDevice::NoError);
 }
 
 }  // namespace
@@ -71,7 +80,7 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   xml.writeEndElement();
   xml.writeEndDocument();
   if (xml.hasError()) return false;
-  return device.write(text) == text.size();
+  return hand_over(device, text);
 }
 
 }  // namespace hestrel::zkpref
