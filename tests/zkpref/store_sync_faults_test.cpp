@@ -1,5 +1,5 @@
 // Synchronisation under faults users meet: a write cut by a size limit or a
-// full disk.
+// full disk, and the sync after a failed one.
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -103,7 +103,7 @@ void PrintTo(const WriteLimit &limit, std::ostream *out) { *out << limit.name; }
 
 class SyncFaults : public zkpref_test::PrefTest, public testing::WithParamInterface<WriteLimit> {};
 
-TEST_P(SyncFaults, FailedWriteLeavesTheFileWhole) {
+TEST_P(SyncFaults, FailedWriteLeavesTheFileWholeAndTheNextSyncReportsItsOwnResult) {
   const WriteLimit &limit = GetParam();
   const std::string folder = release_dir(), file = user_file();
   const std::string outcome = zkpref_test::in_child([&] {
@@ -124,6 +124,11 @@ TEST_P(SyncFaults, FailedWriteLeavesTheFileWhole) {
     check(text_of(handle, "k0") == "text 0" && text_of(handle, "k99") == "text 99" &&
               text_of(handle, "late") == "one more",
           "store still answers");
+
+    check(limit.lift(folder), "limit lifted");
+    check(zkpref_sync(handle) == ZKPREF_SUCCESS, "sync after the limit is lifted gives 0");
+    check(zkpref_sync(handle) == ZKPREF_SUCCESS, "and so does the one after");
+    check(file_keys(file).contains("late") && file_keys(file).size() == 101, "file holds every key");
     zkpref_delete(handle);
     return check.failed();
   });

@@ -215,6 +215,13 @@ ZKpref_Err ZKPREF::syncSettings() {
   if (!settings) return ZKPREF_FAILURE;
   ZKprefProtection exclusive_lock(hestrel::zkpref::lock_path(settings->fileName()), 1);
   if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
-  settings->sync();
-  return status_code(*settings);
+  if (settings->status() == QSettings::NoError) {
+    settings->sync();
+    return status_code(*settings);
+  }
+  // A settings object keeps its first error for life. Objects of one
+  // process on one file share its keys and pending changes, and a new one
+  // synchronises as it is made, with a status of its own: this sync's.
+  QSettings fresh(settings->fileName(), xml_format());
+  return status_code(fresh);
 }
