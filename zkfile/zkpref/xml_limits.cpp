@@ -70,8 +70,7 @@ bool key_shape(const QString &key, QStringList *path) {
   if (pieces.size() == 2) {
     const QString &suffix = pieces[1];
     if (!suffix.startsWith(QStringLiteral("os="))) return false;
-    const QString platform = suffix.mid(3);
-    if (platform.contains(QLatin1Char('=')) || !attribute_text(platform)) return false;
+    if (!platform_can_be_written(suffix.mid(3))) return false;
   }
   *path = pieces.first().split(QLatin1Char('/'));
   for (const QString &part : *path)
@@ -89,7 +88,7 @@ bool record_shape(const QVariant &value) {
     if (name == u"value") {
       if (!element_text(text)) return false;
     } else if (name == u"comment") {
-      if (!text.isEmpty() && !comment_text(text)) return false;
+      if (!comment_can_be_written(text)) return false;
     } else if (!xml_ncname(name) || name == u"os" || name == u"xmlns" || !attribute_text(text)) {
       return false;
     }
@@ -103,6 +102,12 @@ bool record_shape(const QVariant &value) {
 }
 
 }  // namespace
+
+bool comment_can_be_written(const QString &comment) { return comment.isEmpty() || comment_text(comment); }
+
+bool platform_can_be_written(const QString &platform) {
+  return !platform.contains(QLatin1Char('=')) && !platform.contains(QLatin1Char(':')) && attribute_text(platform);
+}
 
 qsizetype shared_group_depth(const QStringList &previous, const QStringList &path) {
   if (previous.size() < 2) return 0;

@@ -1,6 +1,7 @@
 // Reads a preference file in the XML settings format into the settings
 // machinery's flat map: element names joined by "/" make the keys.
 #include "internal/xml_format.hpp"
+#include "internal/xml_limits.hpp"
 
 #include <vector>
 
@@ -81,7 +82,12 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
         const QXmlStreamAttributes attributes = xml.attributes();
         for (const QXmlStreamAttribute &attribute : attributes) {
           if (attribute.name() == u"os") {
-            element.name += QStringLiteral(":os=") + attribute.value().toString();
+            // A platform name the writer could not give back would stop every
+            // later write of the file: the key stays, without its platform.
+            const QString platform = attribute.value().toString();
+            if (platform_can_be_written(platform)) element.name += QStringLiteral(":os=") + platform;
+          } else if (attribute.name() == comment_field && !comment_can_be_written(attribute.value().toString())) {
+            // As above: a comment the writer could not write is dropped.
           } else {
             if (attribute.name() == u"dt") {
               element.typed = true;
@@ -92,7 +98,7 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
           }
         }
         if (!pending_comment.isEmpty()) {
-          record.insert(comment_field, pending_comment);
+          if (comment_can_be_written(pending_comment)) record.insert(comment_field, pending_comment);
           pending_comment.clear();
         }
         element.path_length = path.size();

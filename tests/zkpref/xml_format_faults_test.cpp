@@ -1,0 +1,52 @@
+// The XML format's reader and writer agree: every file that opens can be
+// saved again.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "zkpref.h"
+#include "zkpref/support/zkpref_fixtures.hpp"
+
+namespace {
+
+using zkpref_test::read_file;
+using zkpref_test::write_file;
+
+const char *const kHeader = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ApplicationSettings>";
+const char *const kFooter = "</ApplicationSettings>\n";
+
+using XmlFormatFaults = zkpref_test::PrefTest;
+
+TEST_F(XmlFormatFaults, AttributesTheWriterCannotGiveBackAreDroppedAtReading) {
+  struct Case {
+    const char *name;
+    std::string body;
+    const char *key;  // as read
+  };
+  const Case cases[] = {
+      {"CR in a comment", "<!--a\rb--><k dt=\"int\">1</k>", "k"},
+      {"comment attribute holding --", "<k dt=\"int\" comment=\"a--b\">1</k>", "k"},
+      {"comment attribute ending in -", "<k dt=\"int\" comment=\"ends-\">1</k>", "k"},
+      {"comment attribute holding CR", "<k dt=\"int\" comment=\"a&#13;b\">1</k>", "k"},
+      {"platform holding :", "<g><k dt=\"int\" os=\"a:b\">1</k></g>", "g/k"},
+      {"platform holding =", "<g><k dt=\"int\" os=\"a=b\">1</k></g>", "g/k"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    write_file(user_file(), kHeader + c.body + kFooter);
+    zkpref_test::QtMessages messages;
+    ZKpref handle = 0;
+    ASSERT_EQ(zkpref_new(&handle, ZKPREF_TRALVENIC), 0);
+    int value = 0;
+    EXPECT_EQ(zkpref_get_int(handle, c.key, &value), ZKPREF_SUCCESS);
+    EXPECT_EQ(value, 1);
+    EXPECT_EQ(zkpref_set_int(handle, "other", 2), ZKPREF_SUCCESS);
+    EXPECT_EQ(zkpref_sync(handle), ZKPREF_SUCCESS);
+    zkpref_delete(handle);
+    const std::string written = read_file(user_file());
+    EXPECT_NE(written.find("<other dt=\"int\">2</other>"), std::string::npos) << written;
+    EXPECT_NE(written.find(">1</k>"), std::string::npos) << written;
+  }
+}
+
+}  // namespace
