@@ -1,10 +1,14 @@
 // The XML format's reader and writer agree: every file that opens can be
-// saved again.
+// saved again, and deep groups give a file that grows with depth, no faster.
 #include <string>
 
+#include <QtCore/QBuffer>
+#include <QtCore/QSettings>
+#include <QtCore/QVariantMap>
 #include <gtest/gtest.h>
 
 #include "zkpref.h"
+#include "zkpref/internal/xml_format.hpp"
 #include "zkpref/support/zkpref_fixtures.hpp"
 
 namespace {
@@ -47,6 +51,29 @@ TEST_F(XmlFormatFaults, AttributesTheWriterCannotGiveBackAreDroppedAtReading) {
     EXPECT_NE(written.find("<other dt=\"int\">2</other>"), std::string::npos) << written;
     EXPECT_NE(written.find(">1</k>"), std::string::npos) << written;
   }
+}
+
+TEST(XmlFormatDepth, DeepGroupsGiveAFileLinearInTheirDepth) {
+  constexpr int depth = 5000;
+  QString key;
+  for (int i = 0; i < depth; ++i) key += QStringLiteral("g/");
+  key += QStringLiteral("k");
+  QSettings::SettingsMap map;
+  map.insert(key, QVariantMap{{"dt", "int"}, {"value", "7"}});
+  QByteArray written;
+  QBuffer out(&written);
+  out.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(hestrel::zkpref::writeXmlFile(out, map));
+  // Each level costs its two tags, two line ends and at most 64 indents.
+  EXPECT_LT(written.size(), depth * 16 + 64 * 4 * 64);
+  // Up to 64 levels the indentation grows as it always did.
+  EXPECT_TRUE(written.contains("\n" + QByteArray(4 * 64, ' ') + "<g>\n<g>"));
+
+  QBuffer in(&written);
+  in.open(QIODevice::ReadOnly);
+  QSettings::SettingsMap back;
+  ASSERT_TRUE(hestrel::zkpref::readXmlFile(in, back));
+  EXPECT_EQ(back, map);
 }
 
 }  // namespace

@@ -23,8 +23,31 @@ void write_text(QXmlStreamWriter &xml, const QString &text) {
   }
 }
 
-void close_elements(QXmlStreamWriter &xml, qsizetype count) {
-  for (qsizetype i = 0; i < count; ++i) xml.writeEndElement();
+// Indentation stops growing below this many levels: the writer indents a
+// tag by its level times the indent, so unbounded indentation makes a file
+// of deep groups grow with the square of its depth.
+constexpr qsizetype indented_levels = 64;
+constexpr int indent_width = 4;
+
+// The stream writer indents each tag when it writes it, by the level of the
+// tag it writes; level counts the root.
+void indent_for(QXmlStreamWriter &xml, qsizetype level) {
+  xml.setAutoFormattingIndent(level <= indented_levels ? indent_width : 0);
+}
+
+// depth counts the elements open, the root included.
+void close_elements(QXmlStreamWriter &xml, qsizetype &depth, qsizetype count) {
+  for (qsizetype i = 0; i < count; ++i) {
+    --depth;
+    indent_for(xml, depth);
+    xml.writeEndElement();
+  }
+}
+
+void open_element(QXmlStreamWriter &xml, qsizetype &depth, const QString &name) {
+  indent_for(xml, depth);
+  xml.writeStartElement(name);
+  ++depth;
 }
 
 // Every byte has reached the file only once a buffering device is flushed:
@@ -49,21 +72,25 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   xml.setAutoFormatting(true);
   xml.writeStartDocument();
   xml.writeStartElement(QStringLiteral("ApplicationSettings"));
+  qsizetype depth = 1;
 
   QStringList previous;
   for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {
     const QStringList pieces = entry.key().split(QLatin1Char(':'));
     const QStringList path = pieces.first().split(QLatin1Char('/'));
     const qsizetype common = shared_group_depth(previous, path);
-    close_elements(xml, previous.size() - common);
+    close_elements(xml, depth, previous.size() - common);
 
     const QVariantMap record = entry.value().toMap();
-    for (qsizetype i = common; i < path.size() - 1; ++i) xml.writeStartElement(path[i]);
+    for (qsizetype i = common; i < path.size() - 1; ++i) open_element(xml, depth, path[i]);
 
     const QString comment = record.value(QStringLiteral("comment")).toString();
-    if (!comment.isEmpty()) xml.writeComment(comment);
+    if (!comment.isEmpty()) {
+      indent_for(xml, depth);
+      xml.writeComment(comment);
+    }
 
-    xml.writeStartElement(path.last());
+    open_element(xml, depth, path.last());
     for (auto field = record.cbegin(); field != record.cend(); ++field) {
       if (field.key() == u"comment" || field.key() == u"value") continue;
       xml.writeAttribute(field.key(), field.value().toString());
@@ -76,7 +103,8 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
     previous = path;
   }
 
-  close_elements(xml, previous.size());
+  close_elements(xml, depth, previous.size());
+  indent_for(xml, 0);
   xml.writeEndElement();
   xml.writeEndDocument();
   if (xml.hasError()) return false;
