@@ -23,9 +23,9 @@ void write_text(QXmlStreamWriter &xml, const QString &text) {
   }
 }
 
-// Indentation stops growing below this many levels: the writer indents a
-// tag by its level times the indent, so unbounded indentation makes a file
-// of deep groups grow with the square of its depth.
+// Tags deeper than this many levels go unindented: the stream writer
+// indents a tag by its level times the indent, so indenting every level
+// makes a file of deep groups grow with the square of its depth.
 constexpr qsizetype indented_levels = 64;
 constexpr int indent_width = 4;
 
