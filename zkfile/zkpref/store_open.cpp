@@ -1,6 +1,8 @@
 // Opening and closing a store: the shared layers, the user's file under the
 // shared file lock, carry-over from earlier releases, moving a damaged file
 // aside, and synchronisation under the exclusive file lock.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -45,14 +47,23 @@ ZKpref_Err status_code(const QSettings &settings) {
   }
 }
 
+// Only regular files are read: opening a FIFO for reading waits for a
+// writer that may never come, holding every lock of the opening.
+bool is_other_than_regular(const QString &path) {
+  struct stat status {};
+  return ::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
 // Reads one shared layer. A layer whose path is empty or whose file is
 // missing keeps what it had; one that fails to load is dropped with a warning.
 void load_layer(const QString &path, std::unique_ptr<QSettings> &layer, const char *which) {
   if (path.isEmpty() || !QFileInfo::exists(path)) return;
-  auto loaded = std::make_unique<QSettings>(path, xml_format());
-  if (loaded->status() != QSettings::NoError) {
+  const bool readable = !is_other_than_regular(path);
+  std::unique_ptr<QSettings> loaded;
+  if (readable) loaded = std::make_unique<QSettings>(path, xml_format());
+  if (!readable || loaded->status() != QSettings::NoError) {
     qWarning() << "scan_profile" << which << " setting(" << path << ") failed. "
-               << status_explanation(loaded->status());
+               << status_explanation(readable ? loaded->status() : QSettings::AccessError);
     layer.reset();
     return;
   }
@@ -129,6 +140,10 @@ ZKPREF::~ZKPREF() {
     syncSettings();
   } catch (...) {
   }
+  // Destroying the settings object synchronises once more when changes are
+  // pending; on a file that is no longer a regular one that would wait
+  // forever, so those changes are given up with the object left undestroyed.
+  if (settings && is_other_than_regular(settings->fileName())) (void)settings.release();
   settings.reset();
   auto &layers = shared_layers();
   layers.nactivehandles.fetch_sub(1);
@@ -161,6 +176,13 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   const QString locked_path = hestrel::zkpref::lock_path(path);
   ZKprefProtection shared_lock(locked_path, 0);
   if (int rc = shared_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
+
+  // Refused as a folder is, without opening it.
+  if (is_other_than_regular(path)) {
+    qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
+               << status_explanation(QSettings::AccessError);
+    return ZKPREF_ACCESS_ERROR;
+  }
 
   settings = std::make_unique<QSettings>(path, xml_format());
   QFile file(path);
@@ -196,7 +218,7 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
 void ZKPREF::loadFromRelease(const std::string &release) {
   const QString path =
       pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release));
-  if (!QFileInfo::exists(path)) return;
+  if (!QFileInfo::exists(path) || is_other_than_regular(path)) return;
   QSettings earlier(path, xml_format());
   if (earlier.status() != QSettings::NoError) return;
   const QStringList keys = earlier.allKeys();
@@ -213,8 +235,10 @@ int ZKPREF::createEmptyPreferenceFile(QFile &file) {
 
 ZKpref_Err ZKPREF::syncSettings() {
   if (!settings) return ZKPREF_FAILURE;
-  ZKprefProtection exclusive_lock(hestrel::zkpref::lock_path(settings->fileName()), 1);
+  const QString locked_path = hestrel::zkpref::lock_path(settings->fileName());
+  ZKprefProtection exclusive_lock(locked_path, 1);
   if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
+  if (is_other_than_regular(locked_path)) return ZKPREF_ACCESS_ERROR;
   if (settings->status() == QSettings::NoError) {
     settings->sync();
     return status_code(*settings);
