@@ -18,6 +18,7 @@
 #include <QtCore/QString>
 
 #include "internal/file_lock.hpp"
+#include "internal/leftover_copies.hpp"
 #include "internal/store_state.hpp"
 #include "zkerr.h"
 #include "zkfile_release.hpp"
@@ -239,13 +240,19 @@ ZKpref_Err ZKPREF::syncSettings() {
   ZKprefProtection exclusive_lock(locked_path, 1);
   if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
   if (is_other_than_regular(locked_path)) return ZKPREF_ACCESS_ERROR;
+  ZKpref_Err result = ZKPREF_SUCCESS;
   if (settings->status() == QSettings::NoError) {
     settings->sync();
-    return status_code(*settings);
+    result = status_code(*settings);
+  } else {
+    // A settings object keeps its first error for life. Objects of one
+    // process on one file share its keys and pending changes, and a new one
+    // synchronises as it is made, with a status of its own: this sync's.
+    QSettings fresh(settings->fileName(), xml_format());
+    result = status_code(fresh);
   }
-  // A settings object keeps its first error for life. Objects of one
-  // process on one file share its keys and pending changes, and a new one
-  // synchronises as it is made, with a status of its own: this sync's.
-  QSettings fresh(settings->fileName(), xml_format());
-  return status_code(fresh);
+  // Holding the exclusive lock, no other store is writing this file: copies
+  // left beside it belong to syncs that were killed.
+  if (result == ZKPREF_SUCCESS) hestrel::zkpref::remove_leftover_copies(locked_path);
+  return result;
 }
