@@ -1,5 +1,6 @@
 // Synchronisation under faults users meet: a write cut by a size limit or a
-// full disk, and the sync after a failed one.
+// full disk, the sync after a failed one, and a file damaged on disk by
+// another program while the store is open.
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -138,5 +139,68 @@ TEST_P(SyncFaults, FailedWriteLeavesTheFileWholeAndTheNextSyncReportsItsOwnResul
 
 INSTANTIATE_TEST_SUITE_P(Limits, SyncFaults, testing::ValuesIn(kLimits),
                          [](const testing::TestParamInfo<WriteLimit> &info) { return std::string(info.param.name); });
+
+using DamagedOnDisk = zkpref_test::PrefTest;
+
+TEST_F(DamagedOnDisk, SyncMovesTheBytesAsideAndKeepsEveryKey) {
+  struct Case {
+    const char *name;
+    bool copy_possible;
+  };
+  const std::string whole = zkpref_test::settings_xml({{"a", "int", "1"}, {"b", "int", "2"}, {"c", "int", "3"}});
+  const std::string damaged = whole.substr(0, whole.size() - 40);
+  for (const Case &c : {Case{"copy made", true}, Case{"copy refused", false}}) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(user_file() + ".corrupt");
+    write_file(user_file(), whole);
+    // A folder in the copy's place refuses the copy.
+    if (!c.copy_possible) std::filesystem::create_directories(user_file() + ".corrupt");
+    QtMessages warnings;
+    ZKpref handle = 0;
+    ASSERT_EQ(zkpref_new(&handle, ZKPREF_TRALVENIC), 0);
+    zkpref_set_int(handle, "mine", 9);
+    write_file(user_file(), damaged);
+
+    EXPECT_EQ(zkpref_sync(handle), ZKPREF_FORMAT_ERROR);
+    if (c.copy_possible) {
+      EXPECT_EQ(read_file(user_file() + ".corrupt"), damaged);
+      EXPECT_EQ(file_keys(user_file()), QStringList({"a", "b", "c", "mine"}));
+    } else {
+      EXPECT_EQ(read_file(user_file()), damaged);
+      // Still refused while no copy can be made; written once it can.
+      EXPECT_NE(zkpref_sync(handle), ZKPREF_SUCCESS);
+      EXPECT_EQ(read_file(user_file()), damaged);
+      std::filesystem::remove_all(user_file() + ".corrupt");
+      EXPECT_EQ(zkpref_sync(handle), ZKPREF_SUCCESS);
+      EXPECT_EQ(read_file(user_file() + ".corrupt"), damaged);
+      EXPECT_EQ(file_keys(user_file()), QStringList({"a", "b", "c", "mine"}));
+    }
+    for (const auto &[key, value] : {std::pair{"a", 1}, {"b", 2}, {"c", 3}, {"mine", 9}}) {
+      int got = 0;
+      EXPECT_EQ(zkpref_get_int(handle, key, &got), ZKPREF_SUCCESS) << key;
+      EXPECT_EQ(got, value) << key;
+    }
+    zkpref_delete(handle);
+    EXPECT_EQ(file_keys(user_file()), QStringList({"a", "b", "c", "mine"}));
+  }
+}
+
+TEST_F(DamagedOnDisk, SecondStoreOpenedOnTheDamagedFileKeepsTheFirstStoresKeys) {
+  write_file(user_file(), zkpref_test::settings_xml({{"a", "int", "1"}}));
+  QtMessages warnings;
+  ZKpref first = 0, second = 0;
+  ASSERT_EQ(zkpref_new(&first, ZKPREF_TRALVENIC), 0);
+  zkpref_set_int(first, "mine", 9);
+  const std::string damaged = "<?xml version=\"1.0\"?><ApplicationSettings><a dt=\"int\">1</a><b";
+  write_file(user_file(), damaged);
+  ASSERT_EQ(zkpref_new(&second, ZKPREF_TRALVENIC), 0);
+  EXPECT_EQ(read_file(user_file() + ".corrupt"), damaged);
+  int value = 0;
+  EXPECT_EQ(zkpref_get_int(second, "a", &value), ZKPREF_SUCCESS);
+  EXPECT_EQ(zkpref_get_int(second, "mine", &value), ZKPREF_SUCCESS);
+  zkpref_delete(second);
+  zkpref_delete(first);
+  EXPECT_EQ(file_keys(user_file()), QStringList({"a", "mine"}));
+}
 
 }  // namespace

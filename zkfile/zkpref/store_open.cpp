@@ -20,6 +20,7 @@
 #include "internal/file_lock.hpp"
 #include "internal/leftover_copies.hpp"
 #include "internal/store_state.hpp"
+#include "internal/user_file_memory.hpp"
 #include "zkerr.h"
 #include "zkfile_release.hpp"
 #include "zkpref.hpp"
@@ -144,8 +145,10 @@ ZKPREF::~ZKPREF() {
   // Destroying the settings object synchronises once more when changes are
   // pending; on a file that is no longer a regular one that would wait
   // forever, so those changes are given up with the object left undestroyed.
-  if (settings && is_other_than_regular(settings->fileName())) (void)settings.release();
+  const QString remembered = settings ? hestrel::zkpref::lock_path(settings->fileName()) : QString();
+  if (settings && is_other_than_regular(remembered)) (void)settings.release();
   settings.reset();
+  if (!remembered.isEmpty()) hestrel::zkpref::forget_user_file(remembered);
   auto &layers = shared_layers();
   layers.nactivehandles.fetch_sub(1);
   QWriteLocker locker(&hestrel::zkpref::zkpref_mutex());
@@ -185,6 +188,10 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
     return ZKPREF_ACCESS_ERROR;
   }
 
+  // Known while the store is open, so a later read that finds the file
+  // damaged can keep every key the file held.
+  hestrel::zkpref::UserFileRegistration registration(locked_path);
+  hestrel::zkpref::UserFileScope scope(locked_path);
   settings = std::make_unique<QSettings>(path, xml_format());
   QFile file(path);
   if (!file.exists()) {
@@ -208,11 +215,19 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   ZKpref_Err result = ZKPREF_FAILURE;
   try {
     result = check_user_store(settings, path, locked_path);
+    if (result == ZKPREF_SUCCESS && scope.damaged()) {
+      // Another store of this process holds the file, and its keys stood in
+      // for the damaged bytes, which were copied aside.
+      qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
+                 << status_explanation(QSettings::FormatError);
+    }
+    if (result == ZKPREF_SUCCESS) hestrel::zkpref::note_user_file_empty(locked_path);
   } catch (...) {
     give_back_count();
     throw;
   }
   if (result != ZKPREF_SUCCESS) give_back_count();
+  else registration.keep();
   return result;
 }
 
@@ -240,6 +255,12 @@ ZKpref_Err ZKPREF::syncSettings() {
   ZKprefProtection exclusive_lock(locked_path, 1);
   if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
   if (is_other_than_regular(locked_path)) return ZKPREF_ACCESS_ERROR;
+  // Holding the exclusive lock, no other store is writing this file: copies
+  // beside it belong to syncs that were killed. At most the copy of a sync
+  // killed from now on can remain.
+  hestrel::zkpref::remove_leftover_copies(locked_path);
+
+  hestrel::zkpref::UserFileScope scope(locked_path);
   ZKpref_Err result = ZKPREF_SUCCESS;
   if (settings->status() == QSettings::NoError) {
     settings->sync();
@@ -251,8 +272,5 @@ ZKpref_Err ZKPREF::syncSettings() {
     QSettings fresh(settings->fileName(), xml_format());
     result = status_code(fresh);
   }
-  // Holding the exclusive lock, no other store is writing this file: copies
-  // left beside it belong to syncs that were killed.
-  if (result == ZKPREF_SUCCESS) hestrel::zkpref::remove_leftover_copies(locked_path);
-  return result;
+  return scope.damaged() ? ZKPREF_FORMAT_ERROR : result;
 }

@@ -2,6 +2,7 @@
 // machinery's flat map: element names joined by "/" make the keys.
 #include "internal/xml_format.hpp"
 #include "internal/xml_limits.hpp"
+#include "internal/user_file_memory.hpp"
 
 #include <vector>
 
@@ -52,7 +53,9 @@ void insert_entry(QSettings::SettingsMap &map, const QString &path, const QVaria
 
 }  // namespace
 
-bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
+namespace {
+
+bool read_document(QIODevice &device, QSettings::SettingsMap &map) {
   QXmlStreamReader xml(&device);
   xml.setNamespaceProcessing(true);
 
@@ -151,6 +154,18 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
+  if (read_document(device, map)) {
+    note_user_map(device, map);
+    return true;
+  }
+  // A user file damaged while its store is open: without this the settings
+  // machinery would write the store's own changes alone over it.
+  return recover_damaged_read(device, map);
 }
 
 }  // namespace hestrel::zkpref

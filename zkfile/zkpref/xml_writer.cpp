@@ -2,6 +2,7 @@
 // settings format: one element per path part, groups opened once per run.
 #include "internal/xml_format.hpp"
 #include "internal/xml_limits.hpp"
+#include "internal/user_file_memory.hpp"
 
 #include <QtCore/QFileDevice>
 #include <QtCore/QStringList>
@@ -63,7 +64,7 @@ bool hand_over(QIODevice &device, const QByteArray &text) {
 bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   // Refused before the first byte: the settings machinery then reports an
   // access error and leaves the file on disk untouched.
-  if (!xml_format_can_hold(map)) return false;
+  if (!xml_format_can_hold(map) || !user_write_allowed(device)) return false;
 
   // Built in memory and handed to the device in one write: the device's
   // own bookkeeping per write costs more than the text.
@@ -108,7 +109,9 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   xml.writeEndElement();
   xml.writeEndDocument();
   if (xml.hasError()) return false;
-  return hand_over(device, text);
+  if (!hand_over(device, text)) return false;
+  note_user_map(device, map);
+  return true;
 }
 
 }  // namespace hestrel::zkpref
