@@ -1,11 +1,14 @@
-// Preference files in odd places: a FIFO where a file should be, and a file
-// system without unnamed temporary files, where killed syncs leave copies.
+// Preference files in odd places: a FIFO where a file should be, a file
+// system without unnamed temporary files, where killed syncs leave copies,
+// and the lock a killed sync leaves.
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -157,6 +160,29 @@ TEST_F(OddFiles, KilledSyncsWithoutUnnamedTemporaryFilesLeaveAtMostOneCopy) {
   EXPECT_TRUE(std::filesystem::exists(folder + "/Other.xml.abcdef"));
   EXPECT_TRUE(std::filesystem::is_symlink(folder + "/" + name + ".linkXX"));
   EXPECT_TRUE(zkpref_test::xmllint_accepts(user_file()));
+}
+
+TEST_F(OddFiles, LockLeftEmptyByAKilledSyncDoesNotStallTheNextSync) {
+  const std::string file = user_file();
+  write_file(file, zkpref_test::settings_xml({{"k", "int", "1"}}));
+  const std::string outcome = zkpref_test::in_child(
+      [&] {
+        ChildChecks check;
+        ZKpref handle = 0;
+        check(zkpref_new(&handle, ZKPREF_TRALVENIC) == 0, "opening gives 0");
+        // As a sync killed between creating its lock and writing to it left
+        // it, a moment ago.
+        write_file(file + ".lock", "");
+        const timeval earlier[2] = {{time(nullptr) - 2, 0}, {time(nullptr) - 2, 0}};
+        check(utimes((file + ".lock").c_str(), earlier) == 0, "lock dated back");
+        zkpref_set_int(handle, "k", 2);
+        check(zkpref_sync(handle) == 0, "sync gives 0");
+        zkpref_delete(handle);
+        return check.failed();
+      },
+      10);
+  EXPECT_EQ(outcome, "");
+  EXPECT_NE(read_file(file).find(">2</k>"), std::string::npos);
 }
 
 }  // namespace

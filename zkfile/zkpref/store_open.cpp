@@ -256,9 +256,10 @@ ZKpref_Err ZKPREF::syncSettings() {
   if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
   if (is_other_than_regular(locked_path)) return ZKPREF_ACCESS_ERROR;
   // Holding the exclusive lock, no other store is writing this file: copies
-  // beside it belong to syncs that were killed. At most the copy of a sync
-  // killed from now on can remain.
+  // and an unheld lock beside it belong to syncs that were killed. At most
+  // the copy of a sync killed from now on can remain.
   hestrel::zkpref::remove_leftover_copies(locked_path);
+  hestrel::zkpref::remove_stale_machinery_lock(locked_path);
 
   hestrel::zkpref::UserFileScope scope(locked_path);
   ZKpref_Err result = ZKPREF_SUCCESS;
