@@ -1,5 +1,6 @@
 // The XML format's reader and writer agree: every file that opens can be
-// saved again, and deep groups give a file that grows with depth, no faster.
+// saved again, deep groups give a file that grows with depth, no faster, and
+// no entity is ever expanded into a value.
 #include <string>
 
 #include <QtCore/QBuffer>
@@ -74,6 +75,40 @@ TEST(XmlFormatDepth, DeepGroupsGiveAFileLinearInTheirDepth) {
   QSettings::SettingsMap back;
   ASSERT_TRUE(hestrel::zkpref::readXmlFile(in, back));
   EXPECT_EQ(back, map);
+}
+
+TEST(XmlFormatEntities, BombsAndExternalEntitiesAreNeverExpandedIntoAValue) {
+  std::string bomb = "<!DOCTYPE r [<!ENTITY e0 \"xxxxxxxxxx\">";
+  for (int i = 1; i < 10; ++i) {
+    std::string refs;
+    for (int j = 0; j < 10; ++j) refs += "&e" + std::to_string(i - 1) + ";";
+    bomb += "<!ENTITY e" + std::to_string(i) + " \"" + refs + "\">";
+  }
+  bomb += "]>";
+  const std::string secret = HESTREL_TEST_SOURCE_DIR "/zkpref/fixtures/example.xml";
+  const struct {
+    const char *name;
+    std::string file;
+  } cases[] = {
+      {"entity bomb", "<?xml version=\"1.0\"?>" + bomb + "<ApplicationSettings><k dt=\"QString\">&e9;</k></ApplicationSettings>"},
+      {"external entity",
+       "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + secret +
+           "\">]><ApplicationSettings><k dt=\"QString\">a&x;b</k></ApplicationSettings>"},
+  };
+  zkpref_test::QtMessages quiet;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    QByteArray bytes = QByteArray::fromStdString(c.file);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QSettings::SettingsMap map;
+    hestrel::zkpref::readXmlFile(buffer, map);
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+      const QString value = it.value().toMap().value("value").toString();
+      EXPECT_LT(value.size(), 1000);
+      EXPECT_FALSE(value.contains("ApplicationSettings"));
+    }
+  }
 }
 
 }  // namespace
