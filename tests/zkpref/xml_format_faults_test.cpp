@@ -35,6 +35,7 @@ TEST_F(XmlFormatFaults, AttributesTheWriterCannotGiveBackAreDroppedAtReading) {
       {"comment attribute holding CR", "<k dt=\"int\" comment=\"a&#13;b\">1</k>", "k"},
       {"platform holding :", "<g><k dt=\"int\" os=\"a:b\">1</k></g>", "g/k"},
       {"platform holding =", "<g><k dt=\"int\" os=\"a=b\">1</k></g>", "g/k"},
+      {"control character in an attribute name", "<k dt=\"int\" n\bx=\"v\">1</k>", "k"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);

@@ -89,7 +89,7 @@ bool record_shape(const QVariant &value) {
       if (!element_text(text)) return false;
     } else if (name == u"comment") {
       if (!comment_can_be_written(text)) return false;
-    } else if (!xml_ncname(name) || name == u"os" || name == u"xmlns" || !attribute_text(text)) {
+    } else if (!field_name_can_be_written(name) || !attribute_text(text)) {
       return false;
     }
   }
@@ -107,6 +107,10 @@ bool comment_can_be_written(const QString &comment) { return comment.isEmpty() |
 
 bool platform_can_be_written(const QString &platform) {
   return !platform.contains(QLatin1Char('=')) && !platform.contains(QLatin1Char(':')) && attribute_text(platform);
+}
+
+bool field_name_can_be_written(const QString &name) {
+  return xml_ncname(name) && name != u"os" && name != u"xmlns";
 }
 
 qsizetype shared_group_depth(const QStringList &previous, const QStringList &path) {

@@ -91,6 +91,9 @@ bool read_document(QIODevice &device, QSettings::SettingsMap &map) {
             if (platform_can_be_written(platform)) element.name += QStringLiteral(":os=") + platform;
           } else if (attribute.name() == comment_field && !comment_can_be_written(attribute.value().toString())) {
             // As above: a comment the writer could not write is dropped.
+          } else if (!field_name_can_be_written(attribute.name().toString())) {
+            // The stream reader lets control characters through in attribute
+            // names, which no writer can give back: such an attribute goes.
           } else {
             if (attribute.name() == u"dt") {
               element.typed = true;

@@ -12,10 +12,12 @@ namespace hestrel::zkpref {
 // keys come back the same and every record field with the same text.
 bool xml_format_can_hold(const QSettings::SettingsMap &map);
 
-// Whether a comment, and a platform name of the ":os=" suffix, can be
-// written so that a read gives them back unchanged.
+// Whether a comment, a platform name of the ":os=" suffix and a field name
+// can be written so that a read gives them back unchanged.
 bool comment_can_be_written(const QString &comment);
 bool platform_can_be_written(const QString &platform);
+// Whether a record field of this name can be written as an attribute.
+bool field_name_can_be_written(const QString &name);
 
 // How many of the previous key's group parts the writer keeps open for the
 // next path; the previous key element itself is never shared.
