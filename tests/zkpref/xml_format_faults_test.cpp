@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "zkpref.h"
+#include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/xml_format.hpp"
 #include "zkpref/support/zkpref_fixtures.hpp"
 
@@ -76,6 +77,39 @@ TEST(XmlFormatDepth, DeepGroupsGiveAFileLinearInTheirDepth) {
   QSettings::SettingsMap back;
   ASSERT_TRUE(hestrel::zkpref::readXmlFile(in, back));
   EXPECT_EQ(back, map);
+}
+
+// The key check speaks through the default error handle: the fixture puts
+// the handle back as it found it.
+using XmlFormatNames = zkpref_test::PrefTest;
+
+TEST_F(XmlFormatNames, WriterAndKeyCheckJudgeNamesAsXmlDoes) {
+  const QChar middle_dot(0xB7), e_acute(0xE9);
+  const struct {
+    QString part;
+    bool valid;
+  } cases[] = {
+      {"a.b-c_d9", true},
+      {"_a", true},
+      {QString(e_acute) + "t" + e_acute, true},
+      {QString("a") + middle_dot, true},  // a middle dot may follow a letter
+      {QString(middle_dot) + "a", false},  // but not start a name
+      {"1a", false},              {"-a", false},         {".a", false},
+      {"a b", false},             {"a:b", false},        {"", false},
+      {"ApplicationSettings", false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.part.toStdString());
+    QSettings::SettingsMap map;
+    map.insert("g/" + c.part, QVariantMap{{"dt", "int"}, {"value", 1}});
+    QByteArray written;
+    QBuffer out(&written);
+    out.open(QIODevice::WriteOnly);
+    EXPECT_EQ(hestrel::zkpref::writeXmlFile(out, map), c.valid);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(hestrel::zkpref::validate_key(c.part) == 0, c.valid);
+    testing::internal::GetCapturedStderr();
+  }
 }
 
 TEST(XmlFormatEntities, BombsAndExternalEntitiesAreNeverExpandedIntoAValue) {

@@ -2,6 +2,7 @@
 // machinery's flat map: element names joined by "/" make the keys.
 #include "internal/xml_format.hpp"
 #include "internal/xml_limits.hpp"
+#include "internal/xml_vocabulary.hpp"
 #include "internal/user_file_memory.hpp"
 
 #include <vector>
@@ -11,19 +12,18 @@
 #include <QtCore/QVariantMap>
 #include <QtCore/QXmlStreamReader>
 
+#include "zkpref.h"
+
 namespace hestrel::zkpref {
 
 namespace {
 
-const QString root_name = QStringLiteral("ApplicationSettings");
-const QString dt_field = QStringLiteral("dt");
-const QString value_field = QStringLiteral("value");
-const QString comment_field = QStringLiteral("comment");
-
 // The type names the store writes, shared instead of copied for every key.
 QString type_name(QStringView text) {
-  static const QString names[] = {QStringLiteral("int"), QStringLiteral("QString"), QStringLiteral("double"),
-                                  QStringLiteral("bool")};
+  static const QString names[] = {QString::fromLatin1(words::type_names[ZKPREF_TYPE_INT]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_STRING]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_DOUBLE]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_BOOL])};
   for (const QString &name : names)
     if (text == name) return name;
   return text.toString();
@@ -56,6 +56,10 @@ void insert_entry(QSettings::SettingsMap &map, const QString &path, const QVaria
 namespace {
 
 bool read_document(QIODevice &device, QSettings::SettingsMap &map) {
+  const QString &root_name = words::root_element();
+  const QString &dt_field = words::type_field();
+  const QString &value_field = words::value_field();
+  const QString &comment_field = words::comment_field();
   QXmlStreamReader xml(&device);
   xml.setNamespaceProcessing(true);
 
@@ -84,18 +88,21 @@ bool read_document(QIODevice &device, QSettings::SettingsMap &map) {
         element.name_length = element.name.size();
         const QXmlStreamAttributes attributes = xml.attributes();
         for (const QXmlStreamAttribute &attribute : attributes) {
-          if (attribute.name() == u"os") {
+          if (attribute.name() == words::platform_attribute()) {
             // A platform name the writer could not give back would stop every
             // later write of the file: the key stays, without its platform.
-            const QString platform = attribute.value().toString();
-            if (platform_can_be_written(platform)) element.name += QStringLiteral(":os=") + platform;
-          } else if (attribute.name() == comment_field && !comment_can_be_written(attribute.value().toString())) {
+            const QStringView platform = attribute.value();
+            if (platform_can_be_written(platform)) {
+              element.name += words::platform_suffix();
+              element.name += platform;
+            }
+          } else if (attribute.name() == comment_field && !comment_can_be_written(attribute.value())) {
             // As above: a comment the writer could not write is dropped.
-          } else if (!field_name_can_be_written(attribute.name().toString())) {
+          } else if (!field_name_can_be_written(attribute.name())) {
             // The stream reader lets control characters through in attribute
             // names, which no writer can give back: such an attribute goes.
           } else {
-            if (attribute.name() == u"dt") {
+            if (attribute.name() == dt_field) {
               element.typed = true;
               record.insert(dt_field, type_name(attribute.value()));
             } else {
