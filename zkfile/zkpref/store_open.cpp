@@ -124,6 +124,19 @@ ZKpref_Err check_user_store(std::unique_ptr<QSettings> &settings, const QString 
   return result;
 }
 
+// After a sync found the file damaged: with no change of its own pending the
+// store wrote nothing, and the damaged file left in place would open empty
+// in the next process. Writing one known key again makes the settings
+// machinery write every key the store holds. A store holding no key leaves
+// the file to the next opening, which moves it aside.
+void rewrite_known_keys(const QString &file_name) {
+  QSettings again(file_name, xml_format());
+  const QStringList keys = again.allKeys();
+  if (keys.isEmpty()) return;
+  again.setValue(keys.first(), again.value(keys.first()));
+  again.sync();
+}
+
 }  // namespace
 
 ZKPREF::ZKPREF(ZKPREF_PRODUCTS product, bool migrate) : product(product) {
@@ -273,5 +286,9 @@ ZKpref_Err ZKPREF::syncSettings() {
     QSettings fresh(settings->fileName(), xml_format());
     result = status_code(fresh);
   }
-  return scope.damaged() ? ZKPREF_FORMAT_ERROR : result;
+  if (scope.damaged()) {
+    rewrite_known_keys(settings->fileName());
+    return ZKPREF_FORMAT_ERROR;
+  }
+  return result;
 }
