@@ -1,6 +1,8 @@
 // Opening and closing a store: the shared layers, the user's file under the
 // shared file lock, carry-over from earlier releases, moving a damaged file
 // aside, and synchronisation under the exclusive file lock.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -16,7 +18,9 @@
 #include <QtCore/QString>
 
 #include "internal/file_lock.hpp"
+#include "internal/leftover_copies.hpp"
 #include "internal/store_state.hpp"
+#include "internal/user_file_memory.hpp"
 #include "zkerr.h"
 #include "zkfile_release.hpp"
 #include "zkpref.hpp"
@@ -45,14 +49,23 @@ ZKpref_Err status_code(const QSettings &settings) {
   }
 }
 
+// Only regular files are read: opening a FIFO for reading waits for a
+// writer that may never come, holding every lock of the opening.
+bool is_other_than_regular(const QString &path) {
+  struct stat status {};
+  return ::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
 // Reads one shared layer. A layer whose path is empty or whose file is
 // missing keeps what it had; one that fails to load is dropped with a warning.
 void load_layer(const QString &path, std::unique_ptr<QSettings> &layer, const char *which) {
   if (path.isEmpty() || !QFileInfo::exists(path)) return;
-  auto loaded = std::make_unique<QSettings>(path, xml_format());
-  if (loaded->status() != QSettings::NoError) {
+  const bool readable = !is_other_than_regular(path);
+  std::unique_ptr<QSettings> loaded;
+  if (readable) loaded = std::make_unique<QSettings>(path, xml_format());
+  if (!readable || loaded->status() != QSettings::NoError) {
     qWarning() << "scan_profile" << which << " setting(" << path << ") failed. "
-               << status_explanation(loaded->status());
+               << status_explanation(readable ? loaded->status() : QSettings::AccessError);
     layer.reset();
     return;
   }
@@ -111,6 +124,19 @@ ZKpref_Err check_user_store(std::unique_ptr<QSettings> &settings, const QString 
   return result;
 }
 
+// After a sync found the file damaged: with no change of its own pending the
+// store wrote nothing, and the damaged file left in place would open empty
+// in the next process. Writing one known key again makes the settings
+// machinery write every key the store holds. A store holding no key leaves
+// the file to the next opening, which moves it aside.
+void rewrite_known_keys(const QString &file_name) {
+  QSettings again(file_name, xml_format());
+  const QStringList keys = again.allKeys();
+  if (keys.isEmpty()) return;
+  again.setValue(keys.first(), again.value(keys.first()));
+  again.sync();
+}
+
 }  // namespace
 
 ZKPREF::ZKPREF(ZKPREF_PRODUCTS product, bool migrate) : product(product) {
@@ -129,7 +155,13 @@ ZKPREF::~ZKPREF() {
     syncSettings();
   } catch (...) {
   }
+  // Destroying the settings object synchronises once more when changes are
+  // pending; on a file that is no longer a regular one that would wait
+  // forever, so those changes are given up with the object left undestroyed.
+  const QString remembered = settings ? hestrel::zkpref::lock_path(settings->fileName()) : QString();
+  if (settings && is_other_than_regular(remembered)) (void)settings.release();
   settings.reset();
+  if (!remembered.isEmpty()) hestrel::zkpref::forget_user_file(remembered);
   auto &layers = shared_layers();
   layers.nactivehandles.fetch_sub(1);
   QWriteLocker locker(&hestrel::zkpref::zkpref_mutex());
@@ -162,6 +194,17 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   ZKprefProtection shared_lock(locked_path, 0);
   if (int rc = shared_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
 
+  // Refused as a folder is, without opening it.
+  if (is_other_than_regular(path)) {
+    qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
+               << status_explanation(QSettings::AccessError);
+    return ZKPREF_ACCESS_ERROR;
+  }
+
+  // Known while the store is open, so a later read that finds the file
+  // damaged can keep every key the file held.
+  hestrel::zkpref::UserFileRegistration registration(locked_path);
+  hestrel::zkpref::UserFileScope scope(locked_path);
   settings = std::make_unique<QSettings>(path, xml_format());
   QFile file(path);
   if (!file.exists()) {
@@ -185,18 +228,26 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   ZKpref_Err result = ZKPREF_FAILURE;
   try {
     result = check_user_store(settings, path, locked_path);
+    if (result == ZKPREF_SUCCESS && scope.damaged()) {
+      // Another store of this process holds the file, and its keys stood in
+      // for the damaged bytes, which were copied aside.
+      qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
+                 << status_explanation(QSettings::FormatError);
+    }
+    if (result == ZKPREF_SUCCESS) hestrel::zkpref::note_user_file_empty(locked_path);
   } catch (...) {
     give_back_count();
     throw;
   }
   if (result != ZKPREF_SUCCESS) give_back_count();
+  else registration.keep();
   return result;
 }
 
 void ZKPREF::loadFromRelease(const std::string &release) {
   const QString path =
       pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release));
-  if (!QFileInfo::exists(path)) return;
+  if (!QFileInfo::exists(path) || is_other_than_regular(path)) return;
   QSettings earlier(path, xml_format());
   if (earlier.status() != QSettings::NoError) return;
   const QStringList keys = earlier.allKeys();
@@ -213,8 +264,31 @@ int ZKPREF::createEmptyPreferenceFile(QFile &file) {
 
 ZKpref_Err ZKPREF::syncSettings() {
   if (!settings) return ZKPREF_FAILURE;
-  ZKprefProtection exclusive_lock(hestrel::zkpref::lock_path(settings->fileName()), 1);
+  const QString locked_path = hestrel::zkpref::lock_path(settings->fileName());
+  ZKprefProtection exclusive_lock(locked_path, 1);
   if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
-  settings->sync();
-  return status_code(*settings);
+  if (is_other_than_regular(locked_path)) return ZKPREF_ACCESS_ERROR;
+  // Holding the exclusive lock, no other store is writing this file: copies
+  // and an unheld lock beside it belong to syncs that were killed. At most
+  // the copy of a sync killed from now on can remain.
+  hestrel::zkpref::remove_leftover_copies(locked_path);
+  hestrel::zkpref::remove_stale_machinery_lock(locked_path);
+
+  hestrel::zkpref::UserFileScope scope(locked_path);
+  ZKpref_Err result = ZKPREF_SUCCESS;
+  if (settings->status() == QSettings::NoError) {
+    settings->sync();
+    result = status_code(*settings);
+  } else {
+    // A settings object keeps its first error for life. Objects of one
+    // process on one file share its keys and pending changes, and a new one
+    // synchronises as it is made, with a status of its own: this sync's.
+    QSettings fresh(settings->fileName(), xml_format());
+    result = status_code(fresh);
+  }
+  if (scope.damaged()) {
+    rewrite_known_keys(settings->fileName());
+    return ZKPREF_FORMAT_ERROR;
+  }
+  return result;
 }

@@ -4,12 +4,13 @@
 
 #include <QtCore/QMap>
 #include <QtCore/QStringList>
-#include <libxml/tree.h>
 
 #include "zkerr.h"
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/xml_limits.hpp"
+#include "zkpref/internal/xml_vocabulary.hpp"
 #include "zkpref/internal/group_scope.hpp"
 #include "zkpref.hpp"
 
@@ -18,15 +19,12 @@ using namespace hestrel::zkpref;
 namespace hestrel::zkpref {
 
 int validate_key(const QString &key) {
-  const QStringList parts = key.split(QLatin1Char('/'), Qt::KeepEmptyParts);
-  for (const QString &part : parts) {
-    const QByteArray name = part.toUtf8();
+  for (QStringView part : QStringView(key).split(u'/')) {
     // The file format reads what follows a ':' as the platform attribute and
-    // skips every "ApplicationSettings" element, so such parts could never
-    // be read back and would stop the file from being written at all.
-    const bool valid = xmlValidateName(reinterpret_cast<const xmlChar *>(name.constData()), 0) == 0 &&
-                       !part.contains(QLatin1Char(':')) && part != QLatin1String("ApplicationSettings");
-    if (!valid) {
+    // skips every root-named element, so such parts could never be read
+    // back and would stop the file from being written at all.
+    if (!is_path_part(part)) {
+      const QByteArray name = part.toUtf8();
       zkerr_throw(-1, ZKERR_WARNING,
                   "%s: Invalid character in the zkpref key '%s'. See www.w3.org for valid xml element tag rules.",
                   "validate_key", name.constData());
@@ -58,7 +56,7 @@ bool pick_user_key(const QSettings &user, const QString &key, QString &picked) {
 }
 
 bool record_has_type(const QSettings &user, const QString &key, ZKPREF_TYPE type) {
-  const QString dt = user.value(key).toMap().value(QStringLiteral("dt")).toString();
+  const QString dt = user.value(key).toMap().value(words::type_field()).toString();
   return dt == QLatin1String(zkpref_type_strings[type]);
 }
 
@@ -82,13 +80,13 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
 
   QString storage = text;
   if (osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN)
-    storage += QStringLiteral(":os=") + QLatin1String(platforms[osAttribute]);
+    storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
 
   // Attributes the file carried for this key, and an earlier comment, stay.
   QVariantMap record = settings->value(storage).toMap();
-  record.insert(QStringLiteral("dt"), QString::fromLatin1(new_type));
-  record.insert(QStringLiteral("value"), value);
-  if (!comment.empty()) record.insert(QStringLiteral("comment"), key_text(comment));
+  record.insert(words::type_field(), QString::fromLatin1(new_type));
+  record.insert(words::value_field(), value);
+  if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
   settings->setValue(storage, record);
   return ZKPREF_SUCCESS;
 }

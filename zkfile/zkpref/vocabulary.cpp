@@ -8,6 +8,7 @@
 
 #include "internal/store_state.hpp"
 #include "internal/xml_format.hpp"
+#include "internal/xml_vocabulary.hpp"
 #include "zkpref.hpp"
 
 // Defined first in this unit, so it is built before, and destroyed after,
@@ -16,7 +17,8 @@ const std::string ZKPREF_TMPDIR_KEY = "tmpdir";
 
 namespace hestrel::zkpref {
 
-const char *const zkpref_type_strings[5] = {"none", "int", "QString", "double", "bool"};
+const char *const zkpref_type_strings[5] = {words::type_names[0], words::type_names[1], words::type_names[2],
+                                            words::type_names[3], words::type_names[4]};
 const char *const platforms[4] = {"none", "windows", "linux", "darwin"};
 
 namespace {
@@ -37,7 +39,7 @@ const ProductTable &products() {
 }
 
 const QString &running_platform_suffix() {
-  static const QString *suffix = new QString(QStringLiteral(":os=") + QLatin1String(platforms[running_platform]));
+  static const QString *suffix = new QString(words::platform_suffix() + QLatin1String(platforms[running_platform]));
   return *suffix;
 }
 

@@ -1,11 +1,12 @@
-// The limits of the XML settings format, checked on a whole map before the
-// writer starts, so a map it cannot represent leaves the file as it was.
+// The limits of the XML settings format, piece by piece: a map outside them
+// is refused by the writer before the file is touched, so no key is lost.
 #include "internal/xml_limits.hpp"
 
 #include <libxml/tree.h>
 
-#include <QtCore/QStringList>
-#include <QtCore/QVariantMap>
+#include <QtCore/QByteArray>
+
+#include "internal/xml_vocabulary.hpp"
 
 namespace hestrel::zkpref {
 
@@ -13,10 +14,11 @@ namespace {
 
 // Characters XML 1.0 can carry: tab, LF, CR, U+0020 to U+D7FF, U+E000 to
 // U+FFFD and U+10000 up (a surrogate only as half of a pair).
-bool xml_characters(const QString &text) {
+bool xml_characters(QStringView text) {
   const qsizetype n = text.size();
   for (qsizetype i = 0; i < n; ++i) {
     const char16_t c = text[i].unicode();
+    if (c >= 0x20 && c < 0xD800) continue;
     if (c == u'\t' || c == u'\n' || c == u'\r') continue;
     if (c < 0x20 || c == 0xFFFE || c == 0xFFFF) return false;
     if (QChar::isHighSurrogate(c)) {
@@ -29,95 +31,72 @@ bool xml_characters(const QString &text) {
   return true;
 }
 
-// A name without ':' that an XML parser with namespaces accepts.
-bool xml_ncname(const QString &name) {
+bool ascii_name_start(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_'; }
+bool ascii_name_char(char16_t c) {
+  return ascii_name_start(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+}
+
+// A name without ':' that an XML parser with namespaces accepts. Plain ASCII
+// names, nearly all of them, are judged here; others by libxml2.
+bool xml_ncname(QStringView name) {
+  if (name.isEmpty()) return false;
+  bool ascii = true;
+  for (qsizetype i = 0; i < name.size() && ascii; ++i) {
+    const char16_t c = name[i].unicode();
+    if (c >= 0x80) {
+      ascii = false;
+    } else if (!(i == 0 ? ascii_name_start(c) : ascii_name_char(c))) {
+      return false;
+    }
+  }
+  if (ascii) return true;
   // Checked first: NUL or a lone surrogate would not survive the UTF-8 form.
-  if (name.isEmpty() || !xml_characters(name)) return false;
+  if (!xml_characters(name)) return false;
   const QByteArray utf8 = name.toUtf8();
   return xmlValidateNCName(reinterpret_cast<const xmlChar *>(utf8.constData()), 0) == 0;
 }
 
-// The text a field is written as; false when the variant has none.
-bool text_form(const QVariant &field, QString *text) {
+}  // namespace
+
+bool is_path_part(QStringView part) { return xml_ncname(part) && part != words::root_element(); }
+
+// The stream writer escapes tab, LF and CR wherever a reader would change
+// them, in element text and in attribute values.
+bool element_text_can_be_written(QStringView text) { return xml_characters(text); }
+bool attribute_text_can_be_written(QStringView text) { return xml_characters(text); }
+
+// A comment has no escapes: a reader turns its CR into LF.
+bool comment_can_be_written(QStringView comment) {
+  return comment.isEmpty() || (xml_characters(comment) && !comment.contains(u'\r') &&
+                               !comment.contains(u"--") && !comment.endsWith(u'-'));
+}
+
+bool platform_can_be_written(QStringView platform) {
+  return !platform.contains(u'=') && !platform.contains(u':') && attribute_text_can_be_written(platform);
+}
+
+bool field_name_can_be_written(QStringView name) {
+  return xml_ncname(name) && name != words::platform_attribute() && name != u"xmlns";
+}
+
+bool field_text(const QVariant &field, QString *text) {
+  const QMetaType type = field.metaType();
+  if (type == QMetaType::fromType<QString>()) {
+    *text = *static_cast<const QString *>(field.constData());
+    return true;
+  }
   if (!field.isValid()) {
     text->clear();
+    return true;
+  }
+  if (type == QMetaType::fromType<int>() || type == QMetaType::fromType<double>() ||
+      type == QMetaType::fromType<bool>()) {
+    *text = field.toString();
     return true;
   }
   QVariant copy = field;
   if (!copy.convert(QMetaType::fromType<QString>())) return false;
   *text = copy.toString();
-  return true;
-}
-
-// Element text and attribute values: the writer escapes tab, LF and CR
-// wherever a reader would change them.
-bool element_text(const QString &text) { return xml_characters(text); }
-bool attribute_text(const QString &text) { return xml_characters(text); }
-
-// A comment has no escapes: a reader turns its CR into LF.
-bool comment_text(const QString &text) {
-  return xml_characters(text) && !text.contains(QLatin1Char('\r')) && !text.contains(QStringLiteral("--")) &&
-         !text.endsWith(QLatin1Char('-'));
-}
-
-bool path_part(const QString &part) { return xml_ncname(part) && part != u"ApplicationSettings"; }
-
-// The ":os=" suffix is the only ':' a key may hold, and it is written as
-// the attribute "os".
-bool key_shape(const QString &key, QStringList *path) {
-  const QStringList pieces = key.split(QLatin1Char(':'));
-  if (pieces.size() > 2) return false;
-  if (pieces.size() == 2) {
-    const QString &suffix = pieces[1];
-    if (!suffix.startsWith(QStringLiteral("os="))) return false;
-    const QString platform = suffix.mid(3);
-    if (platform.contains(QLatin1Char('=')) || !attribute_text(platform)) return false;
-  }
-  *path = pieces.first().split(QLatin1Char('/'));
-  for (const QString &part : *path)
-    if (!path_part(part)) return false;
-  return true;
-}
-
-bool record_shape(const QVariant &value) {
-  if (value.metaType() != QMetaType::fromType<QVariantMap>()) return false;
-  const QVariantMap record = value.toMap();
-  QString text;
-  for (auto field = record.cbegin(); field != record.cend(); ++field) {
-    const QString &name = field.key();
-    if (!text_form(field.value(), &text)) return false;
-    if (name == u"value") {
-      if (!element_text(text)) return false;
-    } else if (name == u"comment") {
-      if (!text.isEmpty() && !comment_text(text)) return false;
-    } else if (!xml_ncname(name) || name == u"os" || name == u"xmlns" || !attribute_text(text)) {
-      return false;
-    }
-  }
-  // A blank value comes back only from an element that carries a type.
-  const auto value_field = record.constFind(QStringLiteral("value"));
-  if (value_field == record.cend()) return false;
-  text_form(value_field.value(), &text);
-  if (text.trimmed().isEmpty() && !record.contains(QStringLiteral("dt"))) return false;
-  return true;
-}
-
-}  // namespace
-
-qsizetype shared_group_depth(const QStringList &previous, const QStringList &path) {
-  if (previous.size() < 2) return 0;
-  qsizetype depth = 0;
-  // A key never lies wholly inside the open groups: the platform variant of
-  // a name that is also a group closes that group and stands beside it.
-  while (depth < previous.size() - 1 && depth < path.size() - 1 && previous[depth] == path[depth]) ++depth;
-  return depth;
-}
-
-bool xml_format_can_hold(const QSettings::SettingsMap &map) {
-  for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {
-    QStringList path;
-    if (!key_shape(entry.key(), &path) || !record_shape(entry.value())) return false;
-  }
   return true;
 }
 

@@ -1,6 +1,9 @@
 // Reads a preference file in the XML settings format into the settings
 // machinery's flat map: element names joined by "/" make the keys.
 #include "internal/xml_format.hpp"
+#include "internal/xml_limits.hpp"
+#include "internal/xml_vocabulary.hpp"
+#include "internal/user_file_memory.hpp"
 
 #include <vector>
 
@@ -9,19 +12,18 @@
 #include <QtCore/QVariantMap>
 #include <QtCore/QXmlStreamReader>
 
+#include "zkpref.h"
+
 namespace hestrel::zkpref {
 
 namespace {
 
-const QString root_name = QStringLiteral("ApplicationSettings");
-const QString dt_field = QStringLiteral("dt");
-const QString value_field = QStringLiteral("value");
-const QString comment_field = QStringLiteral("comment");
-
 // The type names the store writes, shared instead of copied for every key.
 QString type_name(QStringView text) {
-  static const QString names[] = {QStringLiteral("int"), QStringLiteral("QString"), QStringLiteral("double"),
-                                  QStringLiteral("bool")};
+  static const QString names[] = {QString::fromLatin1(words::type_names[ZKPREF_TYPE_INT]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_STRING]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_DOUBLE]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_BOOL])};
   for (const QString &name : names)
     if (text == name) return name;
   return text.toString();
@@ -51,7 +53,13 @@ void insert_entry(QSettings::SettingsMap &map, const QString &path, const QVaria
 
 }  // namespace
 
-bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
+namespace {
+
+bool read_document(QIODevice &device, QSettings::SettingsMap &map) {
+  const QString &root_name = words::root_element();
+  const QString &dt_field = words::type_field();
+  const QString &value_field = words::value_field();
+  const QString &comment_field = words::comment_field();
   QXmlStreamReader xml(&device);
   xml.setNamespaceProcessing(true);
 
@@ -80,10 +88,21 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
         element.name_length = element.name.size();
         const QXmlStreamAttributes attributes = xml.attributes();
         for (const QXmlStreamAttribute &attribute : attributes) {
-          if (attribute.name() == u"os") {
-            element.name += QStringLiteral(":os=") + attribute.value().toString();
+          if (attribute.name() == words::platform_attribute()) {
+            // A platform name the writer could not give back would stop every
+            // later write of the file: the key stays, without its platform.
+            const QStringView platform = attribute.value();
+            if (platform_can_be_written(platform)) {
+              element.name += words::platform_suffix();
+              element.name += platform;
+            }
+          } else if (attribute.name() == comment_field && !comment_can_be_written(attribute.value())) {
+            // As above: a comment the writer could not write is dropped.
+          } else if (!field_name_can_be_written(attribute.name())) {
+            // The stream reader lets control characters through in attribute
+            // names, which no writer can give back: such an attribute goes.
           } else {
-            if (attribute.name() == u"dt") {
+            if (attribute.name() == dt_field) {
               element.typed = true;
               record.insert(dt_field, type_name(attribute.value()));
             } else {
@@ -92,7 +111,7 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
           }
         }
         if (!pending_comment.isEmpty()) {
-          record.insert(comment_field, pending_comment);
+          if (comment_can_be_written(pending_comment)) record.insert(comment_field, pending_comment);
           pending_comment.clear();
         }
         element.path_length = path.size();
@@ -145,6 +164,18 @@ bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
+  if (read_document(device, map)) {
+    note_user_map(device, map);
+    return true;
+  }
+  // A user file damaged while its store is open: without this the settings
+  // machinery would write the store's own changes alone over it.
+  return recover_damaged_read(device, map);
 }
 
 }  // namespace hestrel::zkpref

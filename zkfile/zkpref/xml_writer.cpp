@@ -1,9 +1,13 @@
 // Writes the settings machinery's flat map as a preference file in the XML
-// settings format: one element per path part, groups opened once per run.
+// settings format, in one pass that also checks the format's limits.
 #include "internal/xml_format.hpp"
 #include "internal/xml_limits.hpp"
+#include "internal/xml_vocabulary.hpp"
+#include "internal/user_file_memory.hpp"
 
-#include <QtCore/QStringList>
+#include <vector>
+
+#include <QtCore/QFileDevice>
 #include <QtCore/QVariantMap>
 #include <QtCore/QXmlStreamWriter>
 
@@ -11,67 +15,185 @@ namespace hestrel::zkpref {
 
 namespace {
 
-// The stream writer leaves a CR in element text as it is, and a reader turns
-// a bare CR into LF; as a character reference it comes back as CR.
-void write_text(QXmlStreamWriter &xml, const QString &text) {
-  const QStringList runs = text.split(QLatin1Char('\r'));
-  xml.writeCharacters(runs.first());
-  for (qsizetype i = 1; i < runs.size(); ++i) {
-    xml.writeEntityReference(QStringLiteral("#13"));
-    if (!runs[i].isEmpty()) xml.writeCharacters(runs[i]);
+// Tags deeper than this many levels go unindented: the stream writer
+// indents a tag by its level times the indent, so indenting every level
+// makes a file of deep groups grow with the square of its depth.
+constexpr qsizetype indented_levels = 64;
+constexpr int indent_width = 4;
+
+// The stream writer takes names and text as strings; these borrow the map's
+// own characters, alive for the whole write, instead of copying them.
+QString borrowed(QStringView text) { return QString::fromRawData(text.data(), text.size()); }
+
+// A key taken apart in place: its path parts and, for a platform variant,
+// the platform. False for a key outside the format's limits.
+struct KeyParts {
+  std::vector<QStringView> path;
+  QStringView platform;
+  bool variant = false;
+};
+
+bool split_key(QStringView key, KeyParts &parts) {
+  parts.path.clear();
+  parts.variant = false;
+  QStringView path = key;
+  // The ":os=" suffix is the only ':' a key may hold.
+  const qsizetype colon = key.indexOf(u':');
+  if (colon >= 0) {
+    const QStringView suffix = key.mid(colon);
+    const QString &marker = words::platform_suffix();
+    if (!suffix.startsWith(marker)) return false;
+    parts.platform = suffix.mid(marker.size());
+    if (!platform_can_be_written(parts.platform)) return false;
+    parts.variant = true;
+    path = key.left(colon);
+  }
+  qsizetype start = 0;
+  for (;;) {
+    const qsizetype slash = path.indexOf(u'/', start);
+    const QStringView part = path.mid(start, (slash < 0 ? path.size() : slash) - start);
+    if (!is_path_part(part)) return false;
+    parts.path.push_back(part);
+    if (slash < 0) return true;
+    start = slash + 1;
   }
 }
 
-void close_elements(QXmlStreamWriter &xml, qsizetype count) {
-  for (qsizetype i = 0; i < count; ++i) xml.writeEndElement();
+// How many of the previous key's group parts stay open for the next path;
+// the previous key element itself is never shared. A key never lies wholly
+// inside the open groups: the platform variant of a name that is also a
+// group closes that group and stands beside it.
+std::size_t shared_group_depth(const std::vector<QStringView> &previous, const std::vector<QStringView> &path) {
+  if (previous.size() < 2) return 0;
+  std::size_t depth = 0;
+  while (depth < previous.size() - 1 && depth < path.size() - 1 && previous[depth] == path[depth]) ++depth;
+  return depth;
+}
+
+class Writer {
+ public:
+  explicit Writer(QByteArray *text) : xml_(text) {
+    xml_.setAutoFormatting(true);
+    xml_.writeStartDocument();
+    xml_.writeStartElement(words::root_element());
+  }
+
+  // Writes one key; false, with the output then worthless, when the key or
+  // its record lies outside the format's limits.
+  bool write(QStringView key, const QVariant &value) {
+    if (!split_key(key, parts_)) return false;
+    if (value.metaType() != QMetaType::fromType<QVariantMap>()) return false;
+    const QVariantMap &record = *static_cast<const QVariantMap *>(value.constData());
+
+    // Each field's text is made once, and checked before it is written.
+    QString text, comment;
+    const auto value_entry = record.constFind(words::value_field());
+    if (value_entry == record.cend() || !field_text(value_entry.value(), &text) ||
+        !element_text_can_be_written(text))
+      return false;
+    // A blank value comes back only from an element that carries a type.
+    if (text.trimmed().isEmpty() && !record.contains(words::type_field())) return false;
+    const auto comment_entry = record.constFind(words::comment_field());
+    if (comment_entry != record.cend() &&
+        (!field_text(comment_entry.value(), &comment) || !comment_can_be_written(comment)))
+      return false;
+
+    const std::size_t common = shared_group_depth(previous_, parts_.path);
+    close_elements(previous_.size() - common);
+    for (std::size_t i = common; i + 1 < parts_.path.size(); ++i) open_element(parts_.path[i]);
+    if (!comment.isEmpty()) {
+      indent_for(depth_);
+      xml_.writeComment(comment);
+    }
+    open_element(parts_.path.back());
+    QString attribute;
+    for (auto field = record.cbegin(); field != record.cend(); ++field) {
+      if (field == value_entry || field == comment_entry) continue;
+      if (!field_name_can_be_written(field.key()) || !field_text(field.value(), &attribute) ||
+          !attribute_text_can_be_written(attribute))
+        return false;
+      xml_.writeAttribute(field.key(), attribute);
+    }
+    if (parts_.variant) xml_.writeAttribute(words::platform_attribute(), borrowed(parts_.platform));
+    write_text(text);
+    previous_.swap(parts_.path);
+    return true;
+  }
+
+  bool finish() {
+    close_elements(previous_.size());
+    indent_for(0);
+    xml_.writeEndElement();
+    xml_.writeEndDocument();
+    return !xml_.hasError();
+  }
+
+ private:
+  // The stream writer indents each tag when it writes it, by the level of
+  // the tag it writes; level counts the root.
+  void indent_for(std::size_t level) {
+    xml_.setAutoFormattingIndent(level <= indented_levels ? indent_width : 0);
+  }
+
+  void open_element(QStringView name) {
+    indent_for(depth_);
+    xml_.writeStartElement(borrowed(name));
+    ++depth_;
+  }
+
+  void close_elements(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+      --depth_;
+      indent_for(depth_);
+      xml_.writeEndElement();
+    }
+  }
+
+  // The stream writer leaves a CR in element text as it is, and a reader
+  // turns a bare CR into LF; as a character reference it comes back as CR.
+  void write_text(const QString &text) {
+    qsizetype start = 0;
+    for (;;) {
+      const qsizetype cr = text.indexOf(u'\r', start);
+      const QStringView run = QStringView(text).mid(start, (cr < 0 ? text.size() : cr) - start);
+      if (start == 0 || !run.isEmpty()) xml_.writeCharacters(start == 0 && cr < 0 ? text : borrowed(run));
+      if (cr < 0) return;
+      xml_.writeEntityReference(QStringLiteral("#13"));
+      start = cr + 1;
+    }
+  }
+
+  QXmlStreamWriter xml_;
+  std::size_t depth_ = 1;  // elements open, the root included
+  std::vector<QStringView> previous_;
+  KeyParts parts_;
+};
+
+// Every byte has reached the file only once a buffering device is flushed:
+// until then a full disk or a size limit goes unnoticed.
+bool hand_over(QIODevice &device, const QByteArray &text) {
+  if (device.write(text) != text.size()) return false;
+  auto *file = qobject_cast<QFileDevice *>(&device);
+  return !file || (file->flush() && file->error() == QFileDevice::NoError);
 }
 
 }  // namespace
 
 bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
-  // Refused before the first byte: the settings machinery then reports an
-  // access error and leaves the file on disk untouched.
-  if (!xml_format_can_hold(map)) return false;
-
-  // Built in memory and handed to the device in one write: the device's
-  // own bookkeeping per write costs more than the text.
+  if (!user_write_allowed(device)) return false;
+  // Built in memory and handed over only once the whole map was written:
+  // a map the format cannot hold is refused before the device sees a byte,
+  // and the device's own bookkeeping per write costs more than the text.
   QByteArray text;
-  QXmlStreamWriter xml(&text);
-  xml.setAutoFormatting(true);
-  xml.writeStartDocument();
-  xml.writeStartElement(QStringLiteral("ApplicationSettings"));
-
-  QStringList previous;
-  for (auto entry = map.cbegin(); entry != map.cend(); ++entry) {
-    const QStringList pieces = entry.key().split(QLatin1Char(':'));
-    const QStringList path = pieces.first().split(QLatin1Char('/'));
-    const qsizetype common = shared_group_depth(previous, path);
-    close_elements(xml, previous.size() - common);
-
-    const QVariantMap record = entry.value().toMap();
-    for (qsizetype i = common; i < path.size() - 1; ++i) xml.writeStartElement(path[i]);
-
-    const QString comment = record.value(QStringLiteral("comment")).toString();
-    if (!comment.isEmpty()) xml.writeComment(comment);
-
-    xml.writeStartElement(path.last());
-    for (auto field = record.cbegin(); field != record.cend(); ++field) {
-      if (field.key() == u"comment" || field.key() == u"value") continue;
-      xml.writeAttribute(field.key(), field.value().toString());
-    }
-    if (pieces.size() > 1) {
-      const QStringList attribute = pieces[1].split(QLatin1Char('='));
-      xml.writeAttribute(attribute.value(0), attribute.value(1));
-    }
-    write_text(xml, record.value(QStringLiteral("value")).toString());
-    previous = path;
+  {
+    Writer writer(&text);
+    for (auto entry = map.cbegin(); entry != map.cend(); ++entry)
+      if (!writer.write(entry.key(), entry.value())) return false;
+    if (!writer.finish()) return false;
   }
-
-  close_elements(xml, previous.size());
-  xml.writeEndElement();
-  xml.writeEndDocument();
-  if (xml.hasError()) return false;
-  return device.write(text) == text.size();
+  if (!hand_over(device, text)) return false;
+  note_user_map(device, map);
+  return true;
 }
 
 }  // namespace hestrel::zkpref

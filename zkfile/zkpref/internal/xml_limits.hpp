@@ -1,20 +1,29 @@
-// What the XML settings format can hold: the writer refuses any other map
-// before it writes a byte, so a file never loses or changes a key.
+// What the XML settings format can hold, checked piece by piece by the
+// writer as it writes and by the reader and the store as they take names in.
 #ifndef HESTREL_ZKPREF_INTERNAL_XML_LIMITS_HPP
 #define HESTREL_ZKPREF_INTERNAL_XML_LIMITS_HPP
 
-#include <QtCore/QSettings>
-#include <QtCore/QStringList>
+#include <QtCore/QString>
+#include <QtCore/QStringView>
+#include <QtCore/QVariant>
 
 namespace hestrel::zkpref {
 
-// True when every key and record of map survives a write and a read: the
-// keys come back the same and every record field with the same text.
-bool xml_format_can_hold(const QSettings::SettingsMap &map);
+// The one key check: a "/"-separated part of a key or group name must be an
+// XML element name without ':' and not the root element's name.
+bool is_path_part(QStringView part);
 
-// How many of the previous key's group parts the writer keeps open for the
-// next path; the previous key element itself is never shared.
-qsizetype shared_group_depth(const QStringList &previous, const QStringList &path);
+// Whether each piece can be written so that a read gives it back unchanged:
+// element text (a value), attribute text, a comment, a platform name of the
+// ":os=" suffix, and the name of a record field written as an attribute.
+bool element_text_can_be_written(QStringView text);
+bool attribute_text_can_be_written(QStringView text);
+bool comment_can_be_written(QStringView comment);
+bool platform_can_be_written(QStringView platform);
+bool field_name_can_be_written(QStringView name);
+
+// The text a record field is written as; false when the variant has none.
+bool field_text(const QVariant &field, QString *text);
 
 }  // namespace hestrel::zkpref
 

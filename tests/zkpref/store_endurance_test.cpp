@@ -1,0 +1,155 @@
+// What must keep holding while processes die and crowd one preference file:
+// a sync or close killed at any moment leaves the file whole, writers beside
+// readers lose no key, and a file cut after any byte still opens.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QtCore/QBuffer>
+#include <QtCore/QSettings>
+#include <QtCore/QVariantMap>
+#include <gtest/gtest.h>
+
+#include "zkpref.h"
+#include "zkpref.hpp"
+#include "zkpref/internal/xml_format.hpp"
+#include "zkpref/support/settings_xml.hpp"
+#include "zkpref/support/zkpref_fixtures.hpp"
+
+namespace {
+
+using zkpref_test::QtMessages;
+using zkpref_test::read_file;
+using zkpref_test::write_file;
+
+bool read_map(const std::string &bytes, QSettings::SettingsMap *map) {
+  QByteArray data = QByteArray::fromStdString(bytes);
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  return hestrel::zkpref::readXmlFile(buffer, *map);
+}
+
+// Empty when the file holds the 2000 keys of one round of the sync loop.
+std::string one_whole_round(const std::string &path) {
+  QSettings::SettingsMap map;
+  if (!read_map(read_file(path), &map)) return "file does not parse";
+  if (map.size() != 2000) return "file holds " + std::to_string(map.size()) + " keys";
+  std::set<int> rounds;
+  for (auto it = map.cbegin(); it != map.cend(); ++it) rounds.insert(it.value().toMap().value("value").toInt() / 10000);
+  return rounds.size() == 1 ? "" : "file mixes rounds";
+}
+
+pid_t start_sync_loop(const char *mode) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl(HESTREL_ZKPREF_SYNC_LOOP, HESTREL_ZKPREF_SYNC_LOOP, mode, static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+using Endurance = zkpref_test::PrefTest;
+
+TEST_F(Endurance, SyncOrCloseKilledAtAnyMomentLeavesTheFileWhole) {
+  int status = 0;
+  const pid_t once = start_sync_loop("once");
+  ASSERT_EQ(waitpid(once, &status, 0), once);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::mt19937 random(4242);
+  for (const char *mode : {"loop", "close"}) {
+    for (int kill_round = 0; kill_round < 10; ++kill_round) {
+      const pid_t loop = start_sync_loop(mode);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 80));
+      kill(loop, SIGKILL);
+      ASSERT_EQ(waitpid(loop, &status, 0), loop);
+      EXPECT_EQ(one_whole_round(user_file()), "") << mode << " kill " << kill_round;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(user_file() + ".corrupt"));
+}
+
+TEST_F(Endurance, WritersBesideReadersLoseNoKeyAndNoReaderSeesADamagedFile) {
+  constexpr int writers = 6, readers = 2, keys = 30;
+  const std::string done = root() + "/writers_done";
+  std::vector<pid_t> reading, writing;
+  for (int r = 0; r < readers; ++r) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      alarm(60);
+      QtMessages quiet;
+      int failures = 0;
+      while (!std::filesystem::exists(done)) {
+        ZKpref handle = 0;
+        failures += zkpref_new(&handle, ZKPREF_TRALVENIC) != 0;
+        zkpref_delete(handle);
+        failures += std::filesystem::exists(user_file() + ".corrupt");
+      }
+      _exit(failures ? 1 : 0);
+    }
+    reading.push_back(pid);
+  }
+  for (int w = 0; w < writers; ++w) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      alarm(60);
+      ZKpref handle = 0;
+      int failures = zkpref_new(&handle, ZKPREF_TRALVENIC) != 0;
+      for (int k = 0; k < keys && !failures; ++k) {
+        const std::string key = "w" + std::to_string(w) + "/k" + std::to_string(k);
+        failures += zkpref_set_int(handle, key.c_str(), w * 1000 + k) != ZKPREF_SUCCESS;
+        failures += zkpref_sync(handle) != ZKPREF_SUCCESS;
+      }
+      zkpref_delete(handle);
+      _exit(failures ? 1 : 0);
+    }
+    writing.push_back(pid);
+  }
+  int status = 0;
+  for (pid_t pid : writing) {
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer";
+  }
+  write_file(done, "");
+  for (pid_t pid : reading) {
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "reader";
+  }
+  QSettings::SettingsMap map;
+  ASSERT_TRUE(read_map(read_file(user_file()), &map));
+  EXPECT_EQ(map.size(), writers * keys);
+}
+
+TEST_F(Endurance, FileCutAfterAnyByteOpens) {
+  const std::string whole = zkpref_test::settings_xml(
+      {{"a", "int", "1"}, {"g/b", "QString", "two"}, {"g/h/c", "double", "3.5"}, {"g/h/c:os=linux", "bool", "true"}});
+  QtMessages quiet;
+  for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+    const std::string part = whole.substr(0, cut);
+    std::filesystem::remove(user_file() + ".corrupt");
+    write_file(user_file(), part);
+    QSettings::SettingsMap expected;
+    const bool parses = read_map(part, &expected);
+    std::unique_ptr<ZKPREF> store;
+    ASSERT_NO_THROW(store = std::make_unique<ZKPREF>(ZKPREF_TRALVENIC)) << "cut at " << cut;
+    if (parses) {
+      EXPECT_FALSE(std::filesystem::exists(user_file() + ".corrupt")) << "cut at " << cut;
+      EXPECT_EQ(store->hasKey("a"), expected.contains("a") ? ZKPREF_SUCCESS : ZKPREF_KEY_NOT_FOUND);
+    } else {
+      EXPECT_EQ(read_file(user_file() + ".corrupt"), part) << "cut at " << cut;
+      EXPECT_EQ(store->hasKey("a"), ZKPREF_KEY_NOT_FOUND) << "cut at " << cut;
+    }
+  }
+}
+
+}  // namespace
