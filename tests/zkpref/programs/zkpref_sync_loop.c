@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "zkpref/zkpref.h"
+#include "zkpref.h"
 
 static void set_round(ZKpref handle, int round) {
   char key[32];
