@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "support/zkpref_fixtures.hpp"
+#include "zkfile_release.hpp"
+#include "zkpref/internal/release_files.hpp"
 #include "zkpref/zkpref.hpp"
 
 namespace {
@@ -111,6 +113,27 @@ TEST_F(FileLocationsTest, ProductFilesAndTheStemsOf2019_3) {
   EXPECT_EQ(get_zkpref_file(ZKPREF_GOLVENT, "2019-3").toStdString(), home() + "/.pelmoravine/2019-3/Tirrabel.xml");
   EXPECT_THROW(get_zkpref_file(static_cast<ZKPREF_PRODUCTS>(16), "2025-4"), std::out_of_range);
   EXPECT_THROW(get_zkpref_file(static_cast<ZKPREF_PRODUCTS>(-1), "2019-3"), std::out_of_range);
+}
+
+// An opening walks every release through one lookup of each base directory;
+// it must name exactly the files the per-release lookup names.
+TEST_F(FileLocationsTest, OneOpeningsReleaseFilesAreThePerReleaseFiles) {
+  const struct {
+    const char *sandbox, *override;
+  } environments[] = {{nullptr, nullptr}, {nullptr, "^/appdata/"}, {"sb", "^/untouched"}};
+  std::vector<std::string> releases = zkfile_get_past_release_names();
+  releases.push_back("unlisted");
+  for (const auto &e : environments) {
+    set_or_unset("PELMORAVINE_ZKPREF_SANDBOX", e.sandbox);
+    set_or_unset("PELMORAVINE_APPDATA_OVERRIDE", e.override);
+    for (ZKPREF_PRODUCTS product : {ZKPREF_TRALVENIC, ZKPREF_GOLVENT, ZKPREF_PHINTOR}) {
+      hestrel::zkpref::ReleaseFiles files(product);
+      for (const std::string &release : releases)
+        EXPECT_EQ(files.file(release), get_zkpref_file(product, QString::fromStdString(release)))
+            << (e.sandbox ? e.sandbox : "-") << " " << (e.override ? e.override : "-") << " " << product << " "
+            << release;
+    }
+  }
 }
 
 struct SharedFileCase {

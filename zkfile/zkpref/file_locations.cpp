@@ -8,6 +8,7 @@
 #include <QtCore/QString>
 #include <QtCore/QtGlobal>
 
+#include "internal/release_files.hpp"
 #include "internal/store_state.hpp"
 #include "zkfile_dirs.hpp"
 #include "zkfile_release.hpp"
@@ -42,6 +43,16 @@ const hestrel::zkpref::ProductTable &stems_of_2019_3() {
   return table;
 }
 
+// Releases up to "2017-1" kept their files under the home directory; the
+// application-data override came later and does not move them.
+bool home_based(const std::string &release);
+
+std::string older_base() {
+  return qEnvironmentVariableIsSet(sandbox_variable) ? sandbox_base() : join(QDir::homePath().toStdString(), base_word);
+}
+
+QString file_in(const std::string &directory, ZKPREF_PRODUCTS product, const std::string &release);
+
 }  // namespace
 
 int compare_releases(std::string a, std::string b) {
@@ -66,27 +77,12 @@ namespace preferences {
 namespace internal {
 
 std::string get_zkpref_directory(const std::string &release) {
-  std::string base;
-  if (compare_releases(release, "2017-1") < 1) {
-    // These releases kept their files under the home directory; the
-    // application-data override came later and does not move them.
-    base = qEnvironmentVariableIsSet(sandbox_variable) ? sandbox_base()
-                                                        : join(QDir::homePath().toStdString(), base_word);
-  } else {
-    base = zkpref_config_path().toStdString();
-  }
-  return join(base, release);
+  return join(home_based(release) ? older_base() : zkpref_config_path().toStdString(), release);
 }
 
 QString get_zkpref_file(ZKPREF_PRODUCTS product, const QString &release) {
-  QString directory = QString::fromStdString(get_zkpref_directory(release.toStdString()));
-  const std::string *stem = nullptr;
-  if (compare_releases(release.toStdString(), "2019-3") == 0) {
-    auto renamed = stems_of_2019_3().find(product);
-    if (renamed != stems_of_2019_3().end()) stem = &renamed->second;
-  }
-  if (!stem) stem = &hestrel::zkpref::products().at(product);
-  return directory + QLatin1Char('/') + QString::fromStdString(*stem) + QStringLiteral(".xml");
+  const std::string name = release.toStdString();
+  return file_in(get_zkpref_directory(name), product, name);
 }
 
 QString get_suite_preferences_path() {
@@ -106,3 +102,31 @@ QString get_machine_preferences_path() {
 }  // namespace internal
 }  // namespace preferences
 }  // namespace pelmoravine
+
+namespace {
+
+bool home_based(const std::string &release) { return compare_releases(release, "2017-1") < 1; }
+
+QString file_in(const std::string &directory, ZKPREF_PRODUCTS product, const std::string &release) {
+  const std::string *stem = nullptr;
+  if (compare_releases(release, "2019-3") == 0) {
+    auto renamed = stems_of_2019_3().find(product);
+    if (renamed != stems_of_2019_3().end()) stem = &renamed->second;
+  }
+  if (!stem) stem = &hestrel::zkpref::products().at(product);
+  return QString::fromStdString(directory) + QLatin1Char('/') + QString::fromStdString(*stem) +
+         QStringLiteral(".xml");
+}
+
+}  // namespace
+
+namespace hestrel::zkpref {
+
+QString ReleaseFiles::file(const std::string &release) {
+  const bool older = home_based(release);
+  std::optional<std::string> &base = older ? older_base_ : newer_base_;
+  if (!base) base = older ? older_base() : zkpref_config_path().toStdString();
+  return file_in(join(*base, release), product_, release);
+}
+
+}  // namespace hestrel::zkpref

@@ -16,6 +16,7 @@
 #include <QtCore/QString>
 
 #include "internal/file_lock.hpp"
+#include "internal/release_files.hpp"
 #include "internal/store_state.hpp"
 #include "zkerr.h"
 #include "zkfile_release.hpp"
@@ -111,6 +112,19 @@ ZKpref_Err check_user_store(std::unique_ptr<QSettings> &settings, const QString 
   return result;
 }
 
+// Copies every key record of an earlier release's file unchanged into the
+// user store; true when the user store holds a key afterwards.
+bool carry_over(const QString &path, QSettings &settings) {
+  if (QFileInfo::exists(path)) {
+    QSettings earlier(path, xml_format());
+    if (earlier.status() == QSettings::NoError) {
+      const QStringList keys = earlier.allKeys();
+      for (const QString &key : keys) settings.setValue(key, earlier.value(key));
+    }
+  }
+  return !settings.allKeys().isEmpty();
+}
+
 }  // namespace
 
 ZKPREF::ZKPREF(ZKPREF_PRODUCTS product, bool migrate) : product(product) {
@@ -154,8 +168,10 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
     layers.zkpref_initialized = true;
   }
 
-  const QString path = pelmoravine::preferences::internal::get_zkpref_file(
-      product, QString::fromStdString(pelmoravine::release_name()));
+  // The carry-over below asks for the earlier releases' files through the
+  // same lookup, so the application-data directory is asked for once.
+  hestrel::zkpref::ReleaseFiles files(product);
+  const QString path = files.file(pelmoravine::release_name());
   // Opening and synchronisation lock one form of the path, so a reader and a
   // writer in two processes exclude each other whatever form it was built in.
   const QString locked_path = hestrel::zkpref::lock_path(path);
@@ -168,8 +184,7 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
     if (migrate) {
       QuietDefaultHandle quiet;
       for (const std::string &release : zkfile_get_past_release_names()) {
-        loadFromRelease(release);
-        if (!settings->allKeys().isEmpty()) break;
+        if (carry_over(files.file(release), *settings)) break;
       }
     } else if (createEmptyPreferenceFile(file) == 1) {
       return ZKPREF_FAILURE;
@@ -194,13 +209,8 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
 }
 
 void ZKPREF::loadFromRelease(const std::string &release) {
-  const QString path =
-      pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release));
-  if (!QFileInfo::exists(path)) return;
-  QSettings earlier(path, xml_format());
-  if (earlier.status() != QSettings::NoError) return;
-  const QStringList keys = earlier.allKeys();
-  for (const QString &key : keys) settings->setValue(key, earlier.value(key));
+  carry_over(pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release)),
+             *settings);
 }
 
 int ZKPREF::createEmptyPreferenceFile(QFile &file) {
