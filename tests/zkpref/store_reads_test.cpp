@@ -1,5 +1,9 @@
 // Typed reads of the store: one table of the lookup order over the user's,
 // machine-wide and installation-wide files, defaults, types and sources.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -190,6 +194,88 @@ TEST_F(StoreReads, NonAsciiAndLongKeysReadBack) {
   EXPECT_EQ(err, ZKPREF_SUCCESS);
   EXPECT_EQ(again.removeKey(umlaut, ZKPREF_TYPE_INT), 1);  // the variant first
   EXPECT_EQ(again.get<int>(umlaut.c_str(), &err), 3);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs body in a child process of its own; true when it ended with 0.
+bool in_child(const std::function<int()> &body) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int write_linux_variant(const char *group, const char *key, int value) {
+  try {
+    ZKPREF other(ZKPREF_TRALVENIC);
+    if (*group && other.beginGroup(group) != ZKPREF_SUCCESS) return 1;
+    other.beginOsAttribute(ZKPREF_PLATFORM_LINUX);
+    if (other.set(key, QVariant(value), "") != ZKPREF_SUCCESS) return 1;
+    return other.syncSettings() == ZKPREF_SUCCESS ? 0 : 1;
+  } catch (...) {
+    return 1;
+  }
+}
+
+// Variants that arrive after a store has read its files without any: the
+// reads must see them at once, whoever wrote them.
+TEST_F(StoreReads, VariantsWrittenAfterOpeningAnswerAtOnce) {
+  files({{"size", "int", "1"}, {"width", "int", "1"}, {"depth", "int", "1"}, {"view/w", "int", "1"},
+         {"tall", "int", "1"}},
+        {{"size", "int", "4"}}, {});
+  ZKPREF store(ZKPREF_TRALVENIC);
+  ZKPREF twin(ZKPREF_TRALVENIC);
+  ZKpref_Err err;
+  const struct {
+    const char *key;
+    int before;
+  } reads[] = {{"size", 1}, {"width", 1}, {"depth", 1}, {"tall", 1}};
+  for (const auto &r : reads) ASSERT_EQ(store.get<int>(r.key, &err), r.before) << r.key;
+  ASSERT_EQ(twin.get<int>("width", &err), 1);
+
+  // Written by this store and not yet synchronised; another platform's
+  // variant is still no answer.
+  store.beginOsAttribute(ZKPREF_PLATFORM_LINUX);
+  ASSERT_EQ(store.set("size", QVariant(2), ""), ZKPREF_SUCCESS);
+  store.beginOsAttribute(ZKPREF_PLATFORM_DARWIN);
+  ASSERT_EQ(store.set("tall", QVariant(8), ""), ZKPREF_SUCCESS);
+  store.endOsAttribute();
+  EXPECT_EQ(store.get<int>("size", &err), 2);
+  EXPECT_EQ(store.get<int>("tall", &err), 1);
+
+  // Written by another store of the same file in this process.
+  twin.beginOsAttribute(ZKPREF_PLATFORM_LINUX);
+  ASSERT_EQ(twin.set("width", QVariant(3), ""), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.get<int>("width", &err), 3);
+
+  // Written by another process, also inside a group that is open here.
+  ASSERT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
+  ASSERT_TRUE(in_child([] { return write_linux_variant("", "depth", 5); }));
+  ASSERT_TRUE(in_child([] { return write_linux_variant("view", "w", 6); }));
+  ASSERT_EQ(store.beginGroup("view"), ZKPREF_SUCCESS);
+  ASSERT_EQ(store.get<int>("w", &err), 1);
+  ASSERT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.get<int>("w", &err), 6);
+  EXPECT_EQ(store.getKeySource("w"), ZKPREF_SOURCE_USER);
+  store.endGroup();
+  EXPECT_EQ(store.get<int>("depth", &err), 5);
+  EXPECT_EQ(store.get<int>("size", &err), 2);
+  EXPECT_EQ(err, ZKPREF_SUCCESS);
+}
+
+// A variant carried over from an earlier release answers like one read from
+// the store's own file.
+TEST_F(StoreReads, CarriedOverVariantsAnswer) {
+  files({}, {}, {});
+  write_file(user_file("Tralvenic", "2025-3"), settings_xml({{"size", "int", "1"}, {"size:os=linux", "int", "2"}}));
+  ZKPREF store(ZKPREF_TRALVENIC);
+  ZKpref_Err err;
+  EXPECT_EQ(store.get<int>("size", &err), 2);
+  EXPECT_EQ(err, ZKPREF_SUCCESS);
 }
 
 }  // namespace

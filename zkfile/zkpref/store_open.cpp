@@ -18,6 +18,7 @@
 #include "internal/file_lock.hpp"
 #include "internal/release_files.hpp"
 #include "internal/store_state.hpp"
+#include "internal/variant_flags.hpp"
 #include "zkerr.h"
 #include "zkfile_release.hpp"
 #include "zkpref.hpp"
@@ -58,6 +59,7 @@ void load_layer(const QString &path, std::unique_ptr<QSettings> &layer, const ch
     return;
   }
   layer = std::move(loaded);
+  hestrel::zkpref::watch_variants(*layer);
 }
 
 // Drops both shared layers, so the next opening reads them again. Called
@@ -120,6 +122,7 @@ bool carry_over(const QString &path, QSettings &settings) {
     if (earlier.status() == QSettings::NoError) {
       const QStringList keys = earlier.allKeys();
       for (const QString &key : keys) settings.setValue(key, earlier.value(key));
+      hestrel::zkpref::variants_may_have_changed(settings);
     }
   }
   return !settings.allKeys().isEmpty();
@@ -205,6 +208,7 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
     throw;
   }
   if (result != ZKPREF_SUCCESS) give_back_count();
+  if (settings) hestrel::zkpref::watch_variants(*settings);
   return result;
 }
 
@@ -226,5 +230,7 @@ ZKpref_Err ZKPREF::syncSettings() {
   ZKprefProtection exclusive_lock(hestrel::zkpref::lock_path(settings->fileName()), 1);
   if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
   settings->sync();
+  // The sync read in what other processes wrote.
+  hestrel::zkpref::variants_may_have_changed(*settings);
   return status_code(*settings);
 }

@@ -10,6 +10,7 @@
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 #include "zkpref/internal/group_scope.hpp"
 #include "zkpref.hpp"
 
@@ -90,6 +91,7 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   record.insert(QStringLiteral("value"), value);
   if (!comment.empty()) record.insert(QStringLiteral("comment"), key_text(comment));
   settings->setValue(storage, record);
+  if (osAttribute == running_platform) variant_written(*settings);
   return ZKPREF_SUCCESS;
 }
 

@@ -9,6 +9,7 @@
 #include <QtCore/QMap>
 
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 
 namespace hestrel::zkpref {
 
@@ -79,7 +80,7 @@ class VariantKey {
 Answer lookup_user(const QSettings &user, std::string_view key) {
   Answer answer;
   const VariantKey forms(key);
-  if (!answer_from(user, forms.variant(), ZKPREF_SOURCE_USER, answer))
+  if (!may_hold_running_variant(user) || !answer_from(user, forms.variant(), ZKPREF_SOURCE_USER, answer))
     answer_from(user, forms.plain(), ZKPREF_SOURCE_USER, answer);
   return answer;
 }
@@ -92,13 +93,17 @@ Answer lookup_shared(const QSettings &user, std::string_view key) {
   if (!machine && !site) return answer;
   const QString plain =
       shared_key(user, QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())));
-  const QString variant = plain + running_platform_suffix();
-  if (machine && (answer_from(*machine, variant, ZKPREF_SOURCE_MACHINE, answer) ||
-                  answer_from(*machine, plain, ZKPREF_SOURCE_MACHINE, answer)))
-    return answer;
-  if (site && (answer_from(*site, variant, ZKPREF_SOURCE_INSTALLATION, answer) ||
-               answer_from(*site, plain, ZKPREF_SOURCE_INSTALLATION, answer)))
-    return answer;
+  QString variant;
+  // Each layer is asked for the variant only when it may hold one at all.
+  auto ask = [&](const QSettings &layer, ZKPrefSource source) {
+    if (may_hold_running_variant(layer)) {
+      if (variant.isEmpty()) variant = plain + running_platform_suffix();
+      if (answer_from(layer, variant, source, answer)) return true;
+    }
+    return answer_from(layer, plain, source, answer);
+  };
+  if (machine && ask(*machine, ZKPREF_SOURCE_MACHINE)) return answer;
+  if (site && ask(*site, ZKPREF_SOURCE_INSTALLATION)) return answer;
   return Answer();
 }
 

@@ -1,0 +1,149 @@
+// The per-file flag "may hold a running-platform variant": kept in a small
+// object parented to each watched settings object, shared per file name.
+#include "zkpref/internal/variant_flags.hpp"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <typeinfo>
+
+#include <QtCore/QEvent>
+#include <QtCore/QObject>
+#include <QtCore/QStringList>
+#include <QtCore/QThread>
+
+#include "zkpref/internal/store_state.hpp"
+
+namespace hestrel::zkpref {
+namespace {
+
+enum Knowledge : unsigned char { unknown, none, some };
+
+// Settings objects on one file share its keys inside the process, so what
+// one learns or writes holds for all of them.
+struct FileFlag {
+  std::atomic<unsigned char> state{unknown};
+
+  void forget() {
+    unsigned char expected = none;
+    state.compare_exchange_strong(expected, unknown);
+  }
+};
+
+std::mutex &registry_mutex() {
+  static std::mutex *m = new std::mutex;
+  return *m;
+}
+std::map<QString, std::weak_ptr<FileFlag>> &registry() {
+  static auto *files = new std::map<QString, std::weak_ptr<FileFlag>>;
+  return *files;
+}
+
+std::shared_ptr<FileFlag> flag_of_file(const QString &name) {
+  std::lock_guard<std::mutex> hold(registry_mutex());
+  std::weak_ptr<FileFlag> &slot = registry()[name];
+  std::shared_ptr<FileFlag> flag = slot.lock();
+  if (!flag) {
+    flag = std::make_shared<FileFlag>();
+    slot = flag;
+  }
+  return flag;
+}
+
+// The flag of a file that some layer watches; null when none does.
+std::shared_ptr<FileFlag> watched_file(const QString &name) {
+  std::lock_guard<std::mutex> hold(registry_mutex());
+  auto it = registry().find(name);
+  return it == registry().end() ? nullptr : it->second.lock();
+}
+
+// Parented to the settings object, so it goes when the layer goes. It also
+// sees the settings machinery's own deferred sync, which reads in what
+// other processes wrote.
+class VariantWatch final : public QObject {
+ public:
+  VariantWatch(std::shared_ptr<FileFlag> flag, QString name) : flag_(std::move(flag)), name_(std::move(name)) {}
+  ~VariantWatch() override {
+    // The object's last sync may have read the shared keys in again.
+    flag_->forget();
+    std::lock_guard<std::mutex> hold(registry_mutex());
+    auto it = registry().find(name_);
+    if (it != registry().end() && it->second.use_count() == 1) registry().erase(it);
+  }
+  FileFlag &flag() const { return *flag_; }
+
+ protected:
+  bool eventFilter(QObject *, QEvent *event) override {
+    if (event->type() == QEvent::UpdateRequest) flag_->forget();
+    return false;
+  }
+
+ private:
+  std::shared_ptr<FileFlag> flag_;
+  QString name_;
+};
+
+VariantWatch *watch_of(const QSettings &layer) {
+  for (QObject *child : layer.children())
+    if (typeid(*child) == typeid(VariantWatch)) return static_cast<VariantWatch *>(child);
+  return nullptr;
+}
+
+bool ends_in_running_suffix(const QStringList &keys) {
+  const QString &suffix = running_platform_suffix();
+  for (const QString &key : keys)
+    if (key.endsWith(suffix)) return true;
+  return false;
+}
+
+// Every key of the file, whatever group the layer has open.
+bool holds_running_variant(const QSettings &layer) {
+  if (layer.group().isEmpty()) return ends_in_running_suffix(layer.allKeys());
+  const QSettings whole(layer.fileName(), layer.format());
+  return ends_in_running_suffix(whole.allKeys());
+}
+
+}  // namespace
+
+void watch_variants(QSettings &layer) {
+  if (watch_of(layer)) return;
+  const QString name = layer.fileName();
+  std::shared_ptr<FileFlag> flag = flag_of_file(name);
+  // Making this object read its file may have read the shared keys again.
+  flag->forget();
+  auto *watch = new VariantWatch(std::move(flag), name);
+  watch->moveToThread(layer.thread());
+  watch->setParent(&layer);
+  layer.installEventFilter(watch);
+}
+
+bool may_hold_running_variant(const QSettings &layer) {
+  const VariantWatch *watch = watch_of(layer);
+  if (!watch) return true;
+  FileFlag &flag = watch->flag();
+  unsigned char state = flag.state.load(std::memory_order_acquire);
+  if (state == unknown) {
+    const unsigned char learnt = holds_running_variant(layer) ? some : none;
+    // A variant written meanwhile wins over what the keys showed.
+    unsigned char expected = unknown;
+    state = flag.state.compare_exchange_strong(expected, learnt) ? learnt : expected;
+  }
+  return state != none;
+}
+
+void variant_written(const QSettings &layer) {
+  if (const VariantWatch *watch = watch_of(layer))
+    watch->flag().state.store(some, std::memory_order_release);
+  else if (std::shared_ptr<FileFlag> flag = watched_file(layer.fileName()))
+    flag->state.store(some, std::memory_order_release);
+}
+
+void variants_may_have_changed(const QSettings &layer) {
+  if (const VariantWatch *watch = watch_of(layer))
+    watch->flag().forget();
+  else if (std::shared_ptr<FileFlag> flag = watched_file(layer.fileName()))
+    flag->forget();
+}
+
+}  // namespace hestrel::zkpref
