@@ -136,6 +136,25 @@ TEST_F(FileLocationsTest, OneOpeningsReleaseFilesAreThePerReleaseFiles) {
   }
 }
 
+TEST_F(FileLocationsTest, OneOpeningListsEachBaseOnceForTheReleasesThatExist) {
+  env.set("PELMORAVINE_APPDATA_OVERRIDE", root() + "/appdata");
+  std::filesystem::create_directories(root() + "/appdata/2025-3");
+  std::filesystem::create_directories(home() + "/.pelmoravine/2016-1");
+  hestrel::zkpref::ReleaseFiles files(ZKPREF_TRALVENIC);
+  const struct {
+    const char *release;
+    bool may_exist;
+  } cases[] = {{"2025-3", true}, {"2024-1", false}, {"2016-1", true}, {"2017-1", false}, {"unlisted", false}};
+  for (const auto &c : cases) EXPECT_EQ(files.may_exist(c.release), c.may_exist) << c.release;
+
+  // Without any base folder nothing can exist, and nothing is created.
+  env.set("PELMORAVINE_ZKPREF_SANDBOX", root() + "/nowhere");
+  hestrel::zkpref::ReleaseFiles sandboxed(ZKPREF_TRALVENIC);
+  EXPECT_FALSE(sandboxed.may_exist("2025-3"));
+  EXPECT_FALSE(sandboxed.may_exist("2016-1"));
+  EXPECT_FALSE(exists(root() + "/nowhere"));
+}
+
 struct SharedFileCase {
   const char *name;
   QString (*path)();

@@ -1,6 +1,10 @@
 // Where the preference files live: the per-user directory and file of a
 // release, the machine-wide and installation-wide files, and release order.
+#include <dirent.h>
+
+#include <cerrno>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <QtCore/QDir>
@@ -58,10 +62,17 @@ QString file_in(const std::string &directory, ZKPREF_PRODUCTS product, const std
 int compare_releases(std::string a, std::string b) {
   const std::vector<std::string> &releases = zkfile_get_past_release_names();
   if (releases.empty()) return 0;
+  // The list never changes, so each name's position is found by one lookup
+  // (the first entry wins, as a scan would find it); unlisted names rank
+  // below every listed one.
+  static const std::unordered_map<std::string, std::size_t> positions = [&releases] {
+    std::unordered_map<std::string, std::size_t> index;
+    for (std::size_t i = 0; i < releases.size(); ++i) index.emplace(releases[i], i);
+    return index;
+  }();
   auto position = [&releases](const std::string &name) {
-    std::size_t i = 0;
-    while (i < releases.size() && releases[i] != name) ++i;
-    return i;
+    auto it = positions.find(name);
+    return it == positions.end() ? releases.size() : it->second;
   };
   std::size_t pa = position(a), pb = position(b);
   return pa < pb ? 1 : pa == pb ? 0 : -1;
@@ -122,11 +133,34 @@ QString file_in(const std::string &directory, ZKPREF_PRODUCTS product, const std
 
 namespace hestrel::zkpref {
 
-QString ReleaseFiles::file(const std::string &release) {
+ReleaseFiles::Base &ReleaseFiles::base_of(const std::string &release) {
   const bool older = home_based(release);
-  std::optional<std::string> &base = older ? older_base_ : newer_base_;
-  if (!base) base = older ? older_base() : zkpref_config_path().toStdString();
-  return file_in(join(*base, release), product_, release);
+  Base &base = older ? older_ : newer_;
+  if (!base.path) base.path = older ? older_base() : zkpref_config_path().toStdString();
+  return base;
+}
+
+QString ReleaseFiles::file(const std::string &release) {
+  return file_in(join(*base_of(release).path, release), product_, release);
+}
+
+bool ReleaseFiles::may_exist(const std::string &release) {
+  Base &base = base_of(release);
+  if (!base.entries && !base.unlistable) {
+    DIR *dir = base.path->empty() ? nullptr : ::opendir(base.path->c_str());
+    if (dir) {
+      base.entries.emplace();
+      while (const struct dirent *entry = ::readdir(dir)) base.entries->insert(entry->d_name);
+      ::closedir(dir);
+    } else if (!base.path->empty() && errno == ENOENT) {
+      base.entries.emplace();
+    } else {
+      base.unlistable = true;  // then every file is asked for itself
+    }
+  }
+  if (base.unlistable || release.empty()) return true;
+  // Only the first part of a release name is an entry of the base folder.
+  return base.entries->count(release.substr(0, release.find('/'))) != 0;
 }
 
 }  // namespace hestrel::zkpref

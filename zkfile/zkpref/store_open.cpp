@@ -187,7 +187,7 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
     if (migrate) {
       QuietDefaultHandle quiet;
       for (const std::string &release : zkfile_get_past_release_names()) {
-        if (carry_over(files.file(release), *settings)) break;
+        if (files.may_exist(release) && carry_over(files.file(release), *settings)) break;
       }
     } else if (createEmptyPreferenceFile(file) == 1) {
       return ZKPREF_FAILURE;

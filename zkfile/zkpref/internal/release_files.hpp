@@ -4,6 +4,7 @@
 #define HESTREL_ZKPREF_INTERNAL_RELEASE_FILES_HPP
 
 #include <optional>
+#include <set>
 #include <string>
 
 #include <QtCore/QString>
@@ -21,11 +22,22 @@ class ReleaseFiles {
  public:
   explicit ReleaseFiles(ZKPREF_PRODUCTS product) : product_(product) {}
   QString file(const std::string &release);
+  // False only when the release's directory is known to be absent, so its
+  // file cannot exist either: each base directory is listed once instead of
+  // asking for every release's file.
+  bool may_exist(const std::string &release);
 
  private:
+  struct Base {
+    std::optional<std::string> path;
+    std::optional<std::set<std::string>> entries;  // empty set: no such folder
+    bool unlistable = false;
+  };
+  Base &base_of(const std::string &release);
+
   ZKPREF_PRODUCTS product_;
-  std::optional<std::string> newer_base_;  // releases after "2017-1"
-  std::optional<std::string> older_base_;  // "2017-1", older and unlisted
+  Base newer_;  // releases after "2017-1"
+  Base older_;  // "2017-1", older and unlisted
 };
 
 }  // namespace hestrel::zkpref
