@@ -209,11 +209,11 @@ bool in_child(const std::function<int()> &body) {
   return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-int write_linux_variant(const char *group, const char *key, int value) {
+int write_variant(const char *group, const char *key, int value, ZKPREF_PLATFORM platform = ZKPREF_PLATFORM_LINUX) {
   try {
     ZKPREF other(ZKPREF_TRALVENIC);
     if (*group && other.beginGroup(group) != ZKPREF_SUCCESS) return 1;
-    other.beginOsAttribute(ZKPREF_PLATFORM_LINUX);
+    other.beginOsAttribute(platform);
     if (other.set(key, QVariant(value), "") != ZKPREF_SUCCESS) return 1;
     return other.syncSettings() == ZKPREF_SUCCESS ? 0 : 1;
   } catch (...) {
@@ -236,6 +236,8 @@ TEST_F(StoreReads, VariantsWrittenAfterOpeningAnswerAtOnce) {
   } reads[] = {{"size", 1}, {"width", 1}, {"depth", 1}, {"tall", 1}};
   for (const auto &r : reads) ASSERT_EQ(store.get<int>(r.key, &err), r.before) << r.key;
   ASSERT_EQ(twin.get<int>("width", &err), 1);
+  ASSERT_EQ(store.getType("kind"), ZKPREF_TYPE_NONE);
+  ASSERT_EQ(store.getType("hue"), ZKPREF_TYPE_NONE);
 
   // Written by this store and not yet synchronised; another platform's
   // variant is still no answer.
@@ -251,11 +253,16 @@ TEST_F(StoreReads, VariantsWrittenAfterOpeningAnswerAtOnce) {
   twin.beginOsAttribute(ZKPREF_PLATFORM_LINUX);
   ASSERT_EQ(twin.set("width", QVariant(3), ""), ZKPREF_SUCCESS);
   EXPECT_EQ(store.get<int>("width", &err), 3);
+  // The type query sees every platform's variant, also another's.
+  twin.beginOsAttribute(ZKPREF_PLATFORM_WINDOWS);
+  ASSERT_EQ(twin.set("kind", QVariant(QStringLiteral("x")), ""), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.getType("kind"), ZKPREF_TYPE_STRING);
 
   // Written by another process, also inside a group that is open here.
   ASSERT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
-  ASSERT_TRUE(in_child([] { return write_linux_variant("", "depth", 5); }));
-  ASSERT_TRUE(in_child([] { return write_linux_variant("view", "w", 6); }));
+  ASSERT_TRUE(in_child([] { return write_variant("", "depth", 5); }));
+  ASSERT_TRUE(in_child([] { return write_variant("view", "w", 6); }));
+  ASSERT_TRUE(in_child([] { return write_variant("", "hue", 7, ZKPREF_PLATFORM_DARWIN); }));
   ASSERT_EQ(store.beginGroup("view"), ZKPREF_SUCCESS);
   ASSERT_EQ(store.get<int>("w", &err), 1);
   ASSERT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
@@ -263,6 +270,7 @@ TEST_F(StoreReads, VariantsWrittenAfterOpeningAnswerAtOnce) {
   EXPECT_EQ(store.getKeySource("w"), ZKPREF_SOURCE_USER);
   store.endGroup();
   EXPECT_EQ(store.get<int>("depth", &err), 5);
+  EXPECT_EQ(store.getType("hue"), ZKPREF_TYPE_INT);
   EXPECT_EQ(store.get<int>("size", &err), 2);
   EXPECT_EQ(err, ZKPREF_SUCCESS);
 }

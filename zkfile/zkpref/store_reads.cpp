@@ -7,6 +7,7 @@
 
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 #include "zkpref.hpp"
 
 using namespace hestrel::zkpref;
@@ -128,14 +129,19 @@ ZKPREF_TYPE ZKPREF::getType(const std::string &key) const {
   const QSettings *machine = layers.first_level_settings.get();
   const QSettings *site = layers.second_level_settings.get();
 
-  // Every platform's variant in every layer comes before any plain key.
+  // Every platform's variant in every layer comes before any plain key; a
+  // layer whose file holds no variant at all is not asked for one.
+  const bool user_variants = may_hold_any_variant(*settings);
+  const bool machine_variants = machine && may_hold_any_variant(*machine);
+  const bool site_variants = site && may_hold_any_variant(*site);
   QVariant entry;
   bool found = false;
-  for (int p = ZKPREF_PLATFORM_WINDOWS; p <= ZKPREF_PLATFORM_DARWIN && !found; ++p) {
+  for (int p = ZKPREF_PLATFORM_WINDOWS;
+       p <= ZKPREF_PLATFORM_DARWIN && !found && (user_variants || machine_variants || site_variants); ++p) {
     const QString suffix = QStringLiteral(":os=") + QLatin1String(platforms[p]);
-    found = entry_of(*settings, user_key + suffix, entry) ||
-            (machine && entry_of(*machine, plain + suffix, entry)) ||
-            (site && entry_of(*site, plain + suffix, entry));
+    found = (user_variants && entry_of(*settings, user_key + suffix, entry)) ||
+            (machine_variants && entry_of(*machine, plain + suffix, entry)) ||
+            (site_variants && entry_of(*site, plain + suffix, entry));
   }
   if (!found)
     found = entry_of(*settings, user_key, entry) || (machine && entry_of(*machine, plain, entry)) ||

@@ -82,8 +82,8 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   }
 
   QString storage = text;
-  if (osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN)
-    storage += QStringLiteral(":os=") + QLatin1String(platforms[osAttribute]);
+  const bool variant = osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN;
+  if (variant) storage += QStringLiteral(":os=") + QLatin1String(platforms[osAttribute]);
 
   // Attributes the file carried for this key, and an earlier comment, stay.
   QVariantMap record = settings->value(storage).toMap();
@@ -91,7 +91,7 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   record.insert(QStringLiteral("value"), value);
   if (!comment.empty()) record.insert(QStringLiteral("comment"), key_text(comment));
   settings->setValue(storage, record);
-  if (osAttribute == running_platform) variant_written(*settings);
+  if (variant) variant_written(*settings, osAttribute);
   return ZKPREF_SUCCESS;
 }
 

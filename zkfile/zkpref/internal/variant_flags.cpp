@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <typeinfo>
+#include <utility>
 
 #include <QtCore/QEvent>
 #include <QtCore/QObject>
@@ -21,13 +22,24 @@ namespace {
 enum Knowledge : unsigned char { unknown, none, some };
 
 // Settings objects on one file share its keys inside the process, so what
-// one learns or writes holds for all of them.
-struct FileFlag {
+// one learns or writes holds for all of them. Two things are known: whether
+// the file may hold the running platform's variant of a key (all the reads
+// need) and whether it may hold any platform's (the type query needs).
+struct Flag {
   std::atomic<unsigned char> state{unknown};
 
   void forget() {
     unsigned char expected = none;
     state.compare_exchange_strong(expected, unknown);
+  }
+};
+
+struct FileFlag {
+  Flag running, any;
+
+  void forget() {
+    running.forget();
+    any.forget();
   }
 };
 
@@ -90,18 +102,47 @@ VariantWatch *watch_of(const QSettings &layer) {
   return nullptr;
 }
 
-bool ends_in_running_suffix(const QStringList &keys) {
+struct Seen {
+  bool running = false, any = false;
+};
+
+Seen variants_among(const QStringList &keys) {
   const QString &suffix = running_platform_suffix();
-  for (const QString &key : keys)
-    if (key.endsWith(suffix)) return true;
-  return false;
+  Seen seen;
+  for (const QString &key : keys) {
+    if (!key.contains(u":os=")) continue;
+    seen.any = true;
+    if (key.endsWith(suffix)) {
+      seen.running = true;
+      break;
+    }
+  }
+  return seen;
 }
 
 // Every key of the file, whatever group the layer has open.
-bool holds_running_variant(const QSettings &layer) {
-  if (layer.group().isEmpty()) return ends_in_running_suffix(layer.allKeys());
+Seen variants_of(const QSettings &layer) {
+  if (layer.group().isEmpty()) return variants_among(layer.allKeys());
   const QSettings whole(layer.fileName(), layer.format());
-  return ends_in_running_suffix(whole.allKeys());
+  return variants_among(whole.allKeys());
+}
+
+// Learns both flags from the keys when either is unknown; a variant written
+// meanwhile wins over what the keys showed.
+bool may_hold(const QSettings &layer, Flag FileFlag::*which) {
+  const VariantWatch *watch = watch_of(layer);
+  if (!watch) return true;
+  FileFlag &file = watch->flag();
+  unsigned char state = (file.*which).state.load(std::memory_order_acquire);
+  if (state == unknown) {
+    const Seen seen = variants_of(layer);
+    for (auto [flag, there] : {std::pair<Flag *, bool>{&file.running, seen.running}, {&file.any, seen.any}}) {
+      unsigned char expected = unknown;
+      flag->state.compare_exchange_strong(expected, there ? some : none);
+    }
+    state = (file.*which).state.load(std::memory_order_acquire);
+  }
+  return state != none;
 }
 
 }  // namespace
@@ -118,25 +159,20 @@ void watch_variants(QSettings &layer) {
   layer.installEventFilter(watch);
 }
 
-bool may_hold_running_variant(const QSettings &layer) {
-  const VariantWatch *watch = watch_of(layer);
-  if (!watch) return true;
-  FileFlag &flag = watch->flag();
-  unsigned char state = flag.state.load(std::memory_order_acquire);
-  if (state == unknown) {
-    const unsigned char learnt = holds_running_variant(layer) ? some : none;
-    // A variant written meanwhile wins over what the keys showed.
-    unsigned char expected = unknown;
-    state = flag.state.compare_exchange_strong(expected, learnt) ? learnt : expected;
-  }
-  return state != none;
-}
+bool may_hold_running_variant(const QSettings &layer) { return may_hold(layer, &FileFlag::running); }
 
-void variant_written(const QSettings &layer) {
+bool may_hold_any_variant(const QSettings &layer) { return may_hold(layer, &FileFlag::any); }
+
+void variant_written(const QSettings &layer, ZKPREF_PLATFORM platform) {
+  std::shared_ptr<FileFlag> unwatched;
+  FileFlag *file = nullptr;
   if (const VariantWatch *watch = watch_of(layer))
-    watch->flag().state.store(some, std::memory_order_release);
-  else if (std::shared_ptr<FileFlag> flag = watched_file(layer.fileName()))
-    flag->state.store(some, std::memory_order_release);
+    file = &watch->flag();
+  else if ((unwatched = watched_file(layer.fileName())))
+    file = unwatched.get();
+  if (!file) return;
+  file->any.state.store(some, std::memory_order_release);
+  if (platform == running_platform) file->running.state.store(some, std::memory_order_release);
 }
 
 void variants_may_have_changed(const QSettings &layer) {

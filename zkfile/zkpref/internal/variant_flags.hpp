@@ -1,9 +1,11 @@
-// Whether a layer may hold a running-platform variant at all, so that reads
-// of a file without variants skip the lookup that cannot answer.
+// Whether a layer may hold platform variants at all, so that reads of a
+// file without variants skip the lookups that cannot answer.
 #ifndef HESTREL_ZKPREF_INTERNAL_VARIANT_FLAGS_HPP
 #define HESTREL_ZKPREF_INTERNAL_VARIANT_FLAGS_HPP
 
 #include <QtCore/QSettings>
+
+#include "zkpref.h"
 
 namespace hestrel::zkpref {
 
@@ -16,8 +18,11 @@ void watch_variants(QSettings &layer);
 // key ending in the running platform's suffix; true whenever in doubt.
 bool may_hold_running_variant(const QSettings &layer);
 
-// The layer now holds a running-platform variant (pending or not).
-void variant_written(const QSettings &layer);
+// Likewise for a variant of any platform, which only the type query asks.
+bool may_hold_any_variant(const QSettings &layer);
+
+// The layer now holds a variant for platform (pending or not).
+void variant_written(const QSettings &layer, ZKPREF_PLATFORM platform);
 
 // The layer's file may have been read in again or filled from elsewhere
 // (a sync, a carry-over): what was known is looked at afresh.
