@@ -120,12 +120,6 @@ Seen variants_among(const QStringList &keys) {
   return seen;
 }
 
-// Every key of the file, whatever group the layer has open.
-Seen variants_of(const QSettings &layer) {
-  if (layer.group().isEmpty()) return variants_among(layer.allKeys());
-  const QSettings whole(layer.fileName(), layer.format());
-  return variants_among(whole.allKeys());
-}
 
 // Learns both flags from the keys when either is unknown; a variant written
 // meanwhile wins over what the keys showed.
@@ -134,8 +128,11 @@ bool may_hold(const QSettings &layer, Flag FileFlag::*which) {
   if (!watch) return true;
   FileFlag &file = watch->flag();
   unsigned char state = (file.*which).state.load(std::memory_order_acquire);
+  // Only a layer outside any group shows every key of its file; inside one
+  // the lookup is made, until a read outside a group learns the keys.
+  if (state == unknown && !layer.group().isEmpty()) return true;
   if (state == unknown) {
-    const Seen seen = variants_of(layer);
+    const Seen seen = variants_among(layer.allKeys());
     for (auto [flag, there] : {std::pair<Flag *, bool>{&file.running, seen.running}, {&file.any, seen.any}}) {
       unsigned char expected = unknown;
       flag->state.compare_exchange_strong(expected, there ? some : none);
