@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QDir>
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QSaveFile>
 #include <QtCore/QSettings>
 #include <QtCore/QString>
@@ -65,8 +67,8 @@ struct Keys {
 };
 
 const Keys &keys(int count) {
-  static Keys small, large;
-  Keys &k = count == kSmall ? small : large;
+  static std::map<int, Keys> by_count;
+  Keys &k = by_count[count];
   if (k.text.isEmpty())
     for (int i = 0; i < count; ++i) {
       k.text << key_of(i);
@@ -241,13 +243,14 @@ BENCHMARK(BM_Floor_QtReaderBuildsMap)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark:
 
 // Floor: the settings machinery alone, with a format whose reader hands over
 // a map built beforehand and whose writer writes nothing.
-QSettings::SettingsMap &trivial_map() {
-  static QSettings::SettingsMap map;
-  return map;
+// The map each trivial file hands over, by the file's name.
+std::map<QString, QSettings::SettingsMap> &trivial_maps() {
+  static std::map<QString, QSettings::SettingsMap> maps;
+  return maps;
 }
 bool trivial_read(QIODevice &device, QSettings::SettingsMap &map) {
   device.readAll();
-  map = trivial_map();
+  if (const auto *file = qobject_cast<QFile *>(&device)) map = trivial_maps()[file->fileName()];
   return true;
 }
 bool trivial_write(QIODevice &device, const QSettings::SettingsMap &) { return device.write("x", 1) == 1; }
@@ -256,18 +259,20 @@ QSettings::Format trivial_format() {
       QSettings::registerFormat(QStringLiteral("trivial"), trivial_read, trivial_write);
   return format;
 }
-QString trivial_file(int count) {
-  const QString path = QString::fromStdString(root + "/trivial" + std::to_string(count) + ".trivial");
+// A file of the trivial format whose reader hands over count records.
+QString trivial_file(int count, const char *name = "trivial") {
+  const QString path = QString::fromStdString(root + "/" + name + std::to_string(count) + ".trivial");
   QFile file(path);
   if (!file.exists() && file.open(QIODevice::WriteOnly)) file.write("x", 1);
+  QSettings::SettingsMap &map = trivial_maps()[QFileInfo(path).absoluteFilePath()];
+  map.clear();
+  for (int i = 0; i < count; ++i) map.insert(keys(count).text[i], record_for(i, 0));
   return path;
 }
 
 void BM_Floor_TrivialFormatOpenReadAll(benchmark::State &state) {
   const int count = static_cast<int>(state.range(0));
   const Keys &k = keys(count);
-  trivial_map().clear();
-  for (int i = 0; i < count; ++i) trivial_map().insert(k.text[i], record_for(i, 0));
   const QString path = trivial_file(count);
   for (auto _ : state) {
     QSettings settings(path, trivial_format());
@@ -362,8 +367,7 @@ BENCHMARK(BM_Ini_SetAllSync)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMicrose
 void BM_Floor_TrivialFormatSetAllSync(benchmark::State &state) {
   const int count = static_cast<int>(state.range(0));
   const Keys &k = keys(count);
-  trivial_map().clear();
-  QSettings settings(trivial_file(count), trivial_format());
+  QSettings settings(trivial_file(0, "written"), trivial_format());
   int round = 1;
   for (auto _ : state) {
     for (int i = 0; i < count; ++i) settings.setValue(k.text[i], record_for(i, round));
@@ -459,14 +463,25 @@ void BM_Ini_ReadKey(benchmark::State &state) {
 BENCHMARK(BM_Ini_ReadKey);
 
 void BM_Floor_TrivialFormatReadKey(benchmark::State &state) {
-  trivial_map().clear();
-  const Keys &k = keys(kSmall);
-  for (int i = 0; i < kSmall; ++i) trivial_map().insert(k.text[i], record_for(i, 0));
   QSettings settings(trivial_file(kSmall), trivial_format());
-  const QString key = k.text[400];
+  const QString key = keys(kSmall).text[400];
   for (auto _ : state) benchmark::DoNotOptimize(settings.value(key));
 }
 BENCHMARK(BM_Floor_TrivialFormatReadKey);
+
+// Floor of a key held only by the installation-wide file: the user's file
+// must be asked first and miss, then the installation-wide file answers.
+void BM_Floor_TrivialFormatMissThenHit(benchmark::State &state) {
+  QSettings user(trivial_file(kSmall), trivial_format());
+  QSettings site(trivial_file(1, "site"), trivial_format());
+  const QString missing = QStringLiteral("shared/height");
+  const QString held = keys(1).text[0];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(user.value(missing));
+    benchmark::DoNotOptimize(site.value(held));
+  }
+}
+BENCHMARK(BM_Floor_TrivialFormatMissThenHit);
 
 // ---- opening when the file does not exist ----
 
