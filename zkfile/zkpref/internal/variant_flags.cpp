@@ -2,6 +2,7 @@
 // object parented to each watched settings object, shared per file name.
 #include "zkpref/internal/variant_flags.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include <QtCore/QEvent>
+#include <QtCore/QFileInfo>
 #include <QtCore/QObject>
 #include <QtCore/QStringList>
 #include <QtCore/QThread>
@@ -34,14 +36,38 @@ struct Flag {
   }
 };
 
+// Learning walks every key, which costs about what two lookups per key do;
+// so the keys are learnt only once the lookups made in doubt have cost as
+// much (and a store that reads each key once never pays for it). A file's
+// size stands in for its count of keys (about 45 bytes a key).
+constexpr long bytes_per_lookup_of_learning = 24;
+constexpr long least_lookups_before_learning = 16;
+constexpr long budget_not_set = -1;
+
 struct FileFlag {
   Flag running, any;
+  std::atomic<long> lookups_before_learning{budget_not_set};
 
   void forget() {
     running.forget();
     any.forget();
+    lookups_before_learning.store(budget_not_set, std::memory_order_relaxed);
   }
 };
+
+long learning_budget(const QSettings &layer) {
+  const long size = static_cast<long>(QFileInfo(layer.fileName()).size());
+  return std::max(least_lookups_before_learning, size / bytes_per_lookup_of_learning);
+}
+
+// True while the lookups made in doubt have not yet paid for learning.
+bool keep_asking(const QSettings &layer, FileFlag &file, long lookups) {
+  long left = file.lookups_before_learning.load(std::memory_order_relaxed);
+  if (left == budget_not_set) left = learning_budget(layer);
+  if (left <= 0) return false;
+  file.lookups_before_learning.store(left - lookups, std::memory_order_relaxed);
+  return true;
+}
 
 std::mutex &registry_mutex() {
   static std::mutex *m = new std::mutex;
@@ -121,13 +147,15 @@ Seen variants_among(const QStringList &keys) {
 }
 
 
-// Learns both flags from the keys when either is unknown; a variant written
-// meanwhile wins over what the keys showed.
-bool may_hold(const QSettings &layer, Flag FileFlag::*which) {
+// Learns both flags from the keys when either is unknown and the lookups
+// made in doubt have paid for it; a variant written meanwhile wins over what
+// the keys showed. lookups: how many the answer may spare.
+bool may_hold(const QSettings &layer, Flag FileFlag::*which, long lookups) {
   const VariantWatch *watch = watch_of(layer);
   if (!watch) return true;
   FileFlag &file = watch->flag();
   unsigned char state = (file.*which).state.load(std::memory_order_acquire);
+  if (state == unknown && keep_asking(layer, file, lookups)) return true;
   // Only a layer outside any group shows every key of its file; inside one
   // the lookup is made, until a read outside a group learns the keys.
   if (state == unknown && !layer.group().isEmpty()) return true;
@@ -156,9 +184,10 @@ void watch_variants(QSettings &layer) {
   layer.installEventFilter(watch);
 }
 
-bool may_hold_running_variant(const QSettings &layer) { return may_hold(layer, &FileFlag::running); }
+bool may_hold_running_variant(const QSettings &layer) { return may_hold(layer, &FileFlag::running, 1); }
 
-bool may_hold_any_variant(const QSettings &layer) { return may_hold(layer, &FileFlag::any); }
+// The type query asks for the variants of three platforms.
+bool may_hold_any_variant(const QSettings &layer) { return may_hold(layer, &FileFlag::any, 3); }
 
 void variant_written(const QSettings &layer, ZKPREF_PLATFORM platform) {
   std::shared_ptr<FileFlag> unwatched;
