@@ -229,8 +229,9 @@ ZKpref_Err ZKPREF::syncSettings() {
   if (!settings) return ZKPREF_FAILURE;
   ZKprefProtection exclusive_lock(hestrel::zkpref::lock_path(settings->fileName()), 1);
   if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
+  // The sync reads in what other processes wrote.
+  hestrel::zkpref::variants_before_sync(*settings);
   settings->sync();
-  // The sync read in what other processes wrote.
-  hestrel::zkpref::variants_may_have_changed(*settings);
+  hestrel::zkpref::variants_after_sync(*settings);
   return status_code(*settings);
 }

@@ -44,9 +44,25 @@ constexpr long bytes_per_lookup_of_learning = 24;
 constexpr long least_lookups_before_learning = 16;
 constexpr long budget_not_set = -1;
 
+// The file as the settings machinery last read or wrote it: it reads the
+// file again at a sync exactly when the size or the time of change differ.
+struct Stamp {
+  qint64 size = -1;
+  qint64 changed = -1;
+  bool operator==(const Stamp &o) const { return size == o.size && changed == o.changed; }
+};
+
+Stamp stamp_of(const QString &name) {
+  const QFileInfo info(name);
+  if (!info.exists()) return Stamp{0, 0};
+  return Stamp{info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
 struct FileFlag {
   Flag running, any;
   std::atomic<long> lookups_before_learning{budget_not_set};
+  std::mutex stamp_mutex;
+  Stamp known;  // none (size -1) when not known
 
   void forget() {
     running.forget();
@@ -178,6 +194,10 @@ void watch_variants(QSettings &layer) {
   std::shared_ptr<FileFlag> flag = flag_of_file(name);
   // Making this object read its file may have read the shared keys again.
   flag->forget();
+  {
+    std::lock_guard<std::mutex> hold(flag->stamp_mutex);
+    flag->known = stamp_of(name);
+  }
   auto *watch = new VariantWatch(std::move(flag), name);
   watch->moveToThread(layer.thread());
   watch->setParent(&layer);
@@ -199,6 +219,25 @@ void variant_written(const QSettings &layer, ZKPREF_PLATFORM platform) {
   if (!file) return;
   file->any.state.store(some, std::memory_order_release);
   if (platform == running_platform) file->running.state.store(some, std::memory_order_release);
+}
+
+void variants_before_sync(const QSettings &layer) {
+  const VariantWatch *watch = watch_of(layer);
+  if (!watch) return variants_may_have_changed(layer);
+  FileFlag &file = watch->flag();
+  const Stamp now = stamp_of(layer.fileName());
+  std::lock_guard<std::mutex> hold(file.stamp_mutex);
+  if (!(now == file.known)) file.forget();
+  file.known = Stamp();
+}
+
+void variants_after_sync(const QSettings &layer) {
+  const VariantWatch *watch = watch_of(layer);
+  if (!watch) return variants_may_have_changed(layer);
+  FileFlag &file = watch->flag();
+  const Stamp now = stamp_of(layer.fileName());
+  std::lock_guard<std::mutex> hold(file.stamp_mutex);
+  file.known = now;
 }
 
 void variants_may_have_changed(const QSettings &layer) {

@@ -25,8 +25,15 @@ bool may_hold_any_variant(const QSettings &layer);
 void variant_written(const QSettings &layer, ZKPREF_PLATFORM platform);
 
 // The layer's file may have been read in again or filled from elsewhere
-// (a sync, a carry-over): what was known is looked at afresh.
+// (the machinery's own deferred sync, a carry-over): what was known is
+// looked at afresh.
 void variants_may_have_changed(const QSettings &layer);
+
+// Around a sync under the exclusive file lock: what was known stays true
+// when the file is as the machinery last saw it, since it then reads in
+// nothing; otherwise it is looked at afresh.
+void variants_before_sync(const QSettings &layer);
+void variants_after_sync(const QSettings &layer);
 
 }  // namespace hestrel::zkpref
 
