@@ -2,6 +2,8 @@
 // object parented to each watched settings object, shared per file name.
 #include "zkpref/internal/variant_flags.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -11,6 +13,7 @@
 #include <utility>
 
 #include <QtCore/QEvent>
+#include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QObject>
 #include <QtCore/QStringList>
@@ -52,10 +55,13 @@ struct Stamp {
   bool operator==(const Stamp &o) const { return size == o.size && changed == o.changed; }
 };
 
+// Finer than the machinery's own comparison, so a difference it would not
+// see only makes the flag be learnt again.
 Stamp stamp_of(const QString &name) {
-  const QFileInfo info(name);
-  if (!info.exists()) return Stamp{0, 0};
-  return Stamp{info.size(), info.lastModified().toMSecsSinceEpoch()};
+  struct stat st;
+  if (::stat(QFile::encodeName(name).constData(), &st) != 0) return Stamp{0, 0};
+  return Stamp{static_cast<qint64>(st.st_size),
+               static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 struct FileFlag {
