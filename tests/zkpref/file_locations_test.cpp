@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "support/zkpref_fixtures.hpp"
+#include "zkfile_release.hpp"
+#include "zkpref/internal/release_files.hpp"
 #include "zkpref.hpp"
 
 namespace {
@@ -111,6 +113,46 @@ TEST_F(FileLocationsTest, ProductFilesAndTheStemsOf2019_3) {
   EXPECT_EQ(get_zkpref_file(ZKPREF_GOLVENT, "2019-3").toStdString(), home() + "/.pelmoravine/2019-3/Tirrabel.xml");
   EXPECT_THROW(get_zkpref_file(static_cast<ZKPREF_PRODUCTS>(16), "2025-4"), std::out_of_range);
   EXPECT_THROW(get_zkpref_file(static_cast<ZKPREF_PRODUCTS>(-1), "2019-3"), std::out_of_range);
+}
+
+// An opening walks every release through one lookup of each base directory;
+// it must name exactly the files the per-release lookup names.
+TEST_F(FileLocationsTest, OneOpeningsReleaseFilesAreThePerReleaseFiles) {
+  const struct {
+    const char *sandbox, *override;
+  } environments[] = {{nullptr, nullptr}, {nullptr, "^/appdata/"}, {"sb", "^/untouched"}};
+  std::vector<std::string> releases = zkfile_get_past_release_names();
+  releases.push_back("unlisted");
+  for (const auto &e : environments) {
+    set_or_unset("PELMORAVINE_ZKPREF_SANDBOX", e.sandbox);
+    set_or_unset("PELMORAVINE_APPDATA_OVERRIDE", e.override);
+    for (ZKPREF_PRODUCTS product : {ZKPREF_TRALVENIC, ZKPREF_GOLVENT, ZKPREF_PHINTOR}) {
+      hestrel::zkpref::ReleaseFiles files(product);
+      for (const std::string &release : releases)
+        EXPECT_EQ(files.file(release), get_zkpref_file(product, QString::fromStdString(release)))
+            << (e.sandbox ? e.sandbox : "-") << " " << (e.override ? e.override : "-") << " " << product << " "
+            << release;
+    }
+  }
+}
+
+TEST_F(FileLocationsTest, OneOpeningListsEachBaseOnceForTheReleasesThatExist) {
+  env.set("PELMORAVINE_APPDATA_OVERRIDE", root() + "/appdata");
+  std::filesystem::create_directories(root() + "/appdata/2025-3");
+  std::filesystem::create_directories(home() + "/.pelmoravine/2016-1");
+  hestrel::zkpref::ReleaseFiles files(ZKPREF_TRALVENIC);
+  const struct {
+    const char *release;
+    bool may_exist;
+  } cases[] = {{"2025-3", true}, {"2024-1", false}, {"2016-1", true}, {"2017-1", false}, {"unlisted", false}};
+  for (const auto &c : cases) EXPECT_EQ(files.may_exist(c.release), c.may_exist) << c.release;
+
+  // Without any base folder nothing can exist, and nothing is created.
+  env.set("PELMORAVINE_ZKPREF_SANDBOX", root() + "/nowhere");
+  hestrel::zkpref::ReleaseFiles sandboxed(ZKPREF_TRALVENIC);
+  EXPECT_FALSE(sandboxed.may_exist("2025-3"));
+  EXPECT_FALSE(sandboxed.may_exist("2016-1"));
+  EXPECT_FALSE(exists(root() + "/nowhere"));
 }
 
 struct SharedFileCase {

@@ -1,5 +1,9 @@
 // Typed reads of the store: one table of the lookup order over the user's,
 // machine-wide and installation-wide files, defaults, types and sources.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -191,6 +195,113 @@ TEST_F(StoreReads, NonAsciiAndLongKeysReadBack) {
   EXPECT_EQ(err, ZKPREF_SUCCESS);
   EXPECT_EQ(again.removeKey(umlaut, ZKPREF_TYPE_INT), 1);  // the variant first
   EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(again, umlaut.c_str(), &err), 3);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs body in a child process of its own; true when it ended with 0.
+bool in_child(const std::function<int()> &body) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int write_variant(const char *group, const char *key, int value, ZKPREF_PLATFORM platform = ZKPREF_PLATFORM_LINUX) {
+  try {
+    ZKPREF other(ZKPREF_TRALVENIC);
+    if (*group && other.beginGroup(group) != ZKPREF_SUCCESS) return 1;
+    other.beginOsAttribute(platform);
+    if (other.set(key, QVariant(value), "") != ZKPREF_SUCCESS) return 1;
+    return other.syncSettings() == ZKPREF_SUCCESS ? 0 : 1;
+  } catch (...) {
+    return 1;
+  }
+}
+
+// Reads and type queries enough for a store to learn that its files hold
+// no variants, which it does only once its lookups have cost as much.
+void learn(const ZKPREF &store) {
+  ZKpref_Err err;
+  for (int i = 0; i < 64; ++i) {
+    hestrel::zkpref::StoreAccess::get<int>(store, "absent", &err);
+    store.getType("absent");
+  }
+}
+
+// Variants that arrive after a store has learnt its files hold none: the
+// reads must see them at once, whoever wrote them.
+TEST_F(StoreReads, VariantsWrittenInThisProcessAnswerAtOnce) {
+  files({{"size", "int", "1"}, {"width", "int", "1"}, {"tall", "int", "1"}}, {{"size", "int", "4"}}, {});
+  ZKPREF store(ZKPREF_TRALVENIC);
+  ZKPREF twin(ZKPREF_TRALVENIC);
+  ZKpref_Err err;
+  for (const char *key : {"size", "width", "tall"}) ASSERT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, key, &err), 1) << key;
+  ASSERT_EQ(store.getType("kind"), ZKPREF_TYPE_NONE);
+  learn(store);
+  learn(twin);
+
+  // Written by this store and not yet synchronised; another platform's
+  // variant is still no answer.
+  store.beginOsAttribute(ZKPREF_PLATFORM_LINUX);
+  ASSERT_EQ(store.set("size", QVariant(2), ""), ZKPREF_SUCCESS);
+  store.beginOsAttribute(ZKPREF_PLATFORM_DARWIN);
+  ASSERT_EQ(store.set("tall", QVariant(8), ""), ZKPREF_SUCCESS);
+  store.endOsAttribute();
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "size", &err), 2);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "tall", &err), 1);
+
+  // Written by another store of the same file in this process.
+  twin.beginOsAttribute(ZKPREF_PLATFORM_LINUX);
+  ASSERT_EQ(twin.set("width", QVariant(3), ""), ZKPREF_SUCCESS);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "width", &err), 3);
+  EXPECT_EQ(err, ZKPREF_SUCCESS);
+}
+
+TEST_F(StoreReads, VariantsOfAnyPlatformWrittenInThisProcessHaveTheirType) {
+  files({{"size", "int", "1"}}, {}, {});
+  ZKPREF store(ZKPREF_TRALVENIC);
+  ZKPREF twin(ZKPREF_TRALVENIC);
+  ASSERT_EQ(store.getType("kind"), ZKPREF_TYPE_NONE);
+  learn(store);
+  twin.beginOsAttribute(ZKPREF_PLATFORM_WINDOWS);
+  ASSERT_EQ(twin.set("kind", QVariant(QStringLiteral("x")), ""), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.getType("kind"), ZKPREF_TYPE_STRING);
+}
+
+TEST_F(StoreReads, VariantsWrittenByAnotherProcessAnswerAfterTheSync) {
+  files({{"depth", "int", "1"}, {"view/w", "int", "1"}}, {}, {});
+  ZKPREF store(ZKPREF_TRALVENIC);
+  ZKpref_Err err;
+  ASSERT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "depth", &err), 1);
+  learn(store);
+  ASSERT_TRUE(in_child([] { return write_variant("", "depth", 5); }));
+  ASSERT_TRUE(in_child([] { return write_variant("view", "w", 6); }));
+  ASSERT_TRUE(in_child([] { return write_variant("", "hue", 7, ZKPREF_PLATFORM_DARWIN); }));
+  // Also inside a group that is open here when the sync reads them in.
+  ASSERT_EQ(store.beginGroup("view"), ZKPREF_SUCCESS);
+  ASSERT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "w", &err), 1);
+  ASSERT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "w", &err), 6);
+  EXPECT_EQ(store.getKeySource("w"), ZKPREF_SOURCE_USER);
+  store.endGroup();
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "depth", &err), 5);
+  EXPECT_EQ(err, ZKPREF_SUCCESS);
+  EXPECT_EQ(store.getType("hue"), ZKPREF_TYPE_INT);
+}
+
+// A variant carried over from an earlier release answers like one read from
+// the store's own file.
+TEST_F(StoreReads, CarriedOverVariantsAnswer) {
+  files({}, {}, {});
+  write_file(user_file("Tralvenic", "2025-3"), settings_xml({{"size", "int", "1"}, {"size:os=linux", "int", "2"}}));
+  ZKPREF store(ZKPREF_TRALVENIC);
+  ZKpref_Err err;
+  EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "size", &err), 2);
+  EXPECT_EQ(err, ZKPREF_SUCCESS);
 }
 
 }  // namespace

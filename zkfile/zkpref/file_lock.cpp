@@ -23,15 +23,21 @@
 
 namespace {
 
-// Qt reports no temporary folder at all while TMPDIR names one that does not
-// exist yet; the lock then goes where TMPDIR points, which lock() creates.
-QString temp_directory() {
-  QString dir = QDir::tempPath();
-  if (!dir.isEmpty()) return dir;
+// Qt names the temporary folder in canonical form, resolving every link on
+// the way, so a guard asks once. Qt reports no folder at all while TMPDIR
+// names one that does not exist yet; the lock then goes where TMPDIR points,
+// which lock() creates.
+QString fallback_temp_directory() {
   QString value = qEnvironmentVariable("TMPDIR");
   if (value.isEmpty()) value = QStringLiteral("/tmp");
   return QDir::cleanPath(value);
 }
+
+QString digest_name(const QString &settingsPath) {
+  return QString::fromLatin1(QCryptographicHash::hash(settingsPath.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+QString in_directory(const QString &directory, const QString &name) { return directory + QLatin1Char('/') + name; }
 
 [[noreturn]] void throw_errno() { throw std::system_error(errno, std::generic_category()); }
 
@@ -40,16 +46,16 @@ bool same_inode(const struct stat &a, const struct stat &b) { return a.st_dev ==
 // The folder is writable by others: a planted link must not be followed, a
 // planted file of another user must not be used (its owner could hold the
 // lock forever), and a hard link must not let us empty someone else's file.
-int open_own_lock_file(const std::string &path) {
+int open_own_lock_file(const std::string &path, struct stat &st) {
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) throw_errno();
   try {
-    struct stat st;
     if (::fstat(fd, &st) != 0) throw_errno();
     if (!S_ISREG(st.st_mode)) throw std::runtime_error("not a regular file");
     if (st.st_uid != ::geteuid()) throw std::runtime_error("owned by another user");
     if (st.st_nlink != 1) throw std::runtime_error("has more than one link");
-    if (::ftruncate(fd, 0) != 0) throw_errno();
+    // An empty file is already as the guard leaves it.
+    if (st.st_size != 0 && ::ftruncate(fd, 0) != 0) throw_errno();
     if ((st.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0) throw_errno();
   } catch (...) {
     // Nothing of ours is locked on a file we refuse or cannot empty.
@@ -77,23 +83,32 @@ ZKprefProtection::~ZKprefProtection() {
 }
 
 QString ZKprefProtection::lockFilePath(const QString &settingsPath) {
-  QByteArray digest = QCryptographicHash::hash(settingsPath.toUtf8(), QCryptographicHash::Md5).toHex();
-  return temp_directory() + QLatin1Char('/') + QString::fromLatin1(digest);
+  QString directory = QDir::tempPath();
+  if (directory.isEmpty()) directory = fallback_temp_directory();
+  return in_directory(directory, digest_name(settingsPath));
 }
 
 int ZKprefProtection::lock() {
-  QString lockFile = lockFilePath(settingsPath);
+  const QString name = digest_name(settingsPath);
+  QString directory = QDir::tempPath();
+  const bool missing = directory.isEmpty();
+  if (missing) directory = fallback_temp_directory();
+  QString lockFile = in_directory(directory, name);
   try {
-    boost::filesystem::create_directories(temp_directory().toUtf8().toStdString());
-    // Once the folder exists Qt names it in its own canonical form.
-    lockFile = lockFilePath(settingsPath);
-    fd = open_own_lock_file(lockFile.toUtf8().toStdString());
+    boost::filesystem::create_directories(directory.toUtf8().toStdString());
+    if (missing) {
+      // Once the folder exists Qt names it in its own canonical form.
+      const QString created = QDir::tempPath();
+      if (!created.isEmpty()) lockFile = in_directory(created, name);
+    }
+    struct stat mine;
+    fd = open_own_lock_file(lockFile.toUtf8().toStdString(), mine);
 
     // The lock goes through Boost's descriptor, opened on this very inode
     // through the process's own name for fd, never through the path again.
     std::string alias = "/dev/fd/" + std::to_string(fd);
-    struct stat mine, aliased;
-    if (::fstat(fd, &mine) != 0 || ::stat(alias.c_str(), &aliased) != 0) throw_errno();
+    struct stat aliased;
+    if (::stat(alias.c_str(), &aliased) != 0) throw_errno();
     if (!same_inode(mine, aliased)) throw std::runtime_error("cannot reopen the lock file through its descriptor");
     boost::interprocess::file_lock(alias.c_str()).swap(fileLock);
     fileLockOpen = true;

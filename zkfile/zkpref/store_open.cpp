@@ -19,8 +19,10 @@
 
 #include "internal/file_lock.hpp"
 #include "internal/leftover_copies.hpp"
+#include "internal/release_files.hpp"
 #include "internal/store_state.hpp"
 #include "internal/user_file_memory.hpp"
+#include "internal/variant_flags.hpp"
 #include "zkerr.h"
 #include "zkfile_release.hpp"
 #include "zkpref.hpp"
@@ -70,6 +72,7 @@ void load_layer(const QString &path, std::unique_ptr<QSettings> &layer, const ch
     return;
   }
   layer = std::move(loaded);
+  hestrel::zkpref::watch_variants(*layer);
 }
 
 // Drops both shared layers, so the next opening reads them again. Called
@@ -137,6 +140,20 @@ void rewrite_known_keys(const QString &file_name) {
   again.sync();
 }
 
+// Copies every key record of an earlier release's file unchanged into the
+// user store; true when the user store holds a key afterwards.
+bool carry_over(const QString &path, QSettings &settings) {
+  if (QFileInfo::exists(path) && !is_other_than_regular(path)) {
+    QSettings earlier(path, xml_format());
+    if (earlier.status() == QSettings::NoError) {
+      const QStringList keys = earlier.allKeys();
+      for (const QString &key : keys) settings.setValue(key, earlier.value(key));
+      hestrel::zkpref::variants_may_have_changed(settings);
+    }
+  }
+  return !settings.allKeys().isEmpty();
+}
+
 }  // namespace
 
 ZKPREF::ZKPREF(ZKPREF_PRODUCTS product, bool migrate) : product(product) {
@@ -186,8 +203,10 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
     layers.zkpref_initialized = true;
   }
 
-  const QString path = pelmoravine::preferences::internal::get_zkpref_file(
-      product, QString::fromStdString(pelmoravine::release_name()));
+  // The carry-over below asks for the earlier releases' files through the
+  // same lookup, so the application-data directory is asked for once.
+  hestrel::zkpref::ReleaseFiles files(product);
+  const QString path = files.file(pelmoravine::release_name());
   // Opening and synchronisation lock one form of the path, so a reader and a
   // writer in two processes exclude each other whatever form it was built in.
   const QString locked_path = hestrel::zkpref::lock_path(path);
@@ -211,8 +230,7 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
     if (migrate) {
       QuietDefaultHandle quiet;
       for (const std::string &release : zkfile_get_past_release_names()) {
-        loadFromRelease(release);
-        if (!settings->allKeys().isEmpty()) break;
+        if (files.may_exist(release) && carry_over(files.file(release), *settings)) break;
       }
     } else if (createEmptyPreferenceFile(file) == 1) {
       return ZKPREF_FAILURE;
@@ -241,17 +259,13 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   }
   if (result != ZKPREF_SUCCESS) give_back_count();
   else registration.keep();
+  if (settings) hestrel::zkpref::watch_variants(*settings);
   return result;
 }
 
 void ZKPREF::loadFromRelease(const std::string &release) {
-  const QString path =
-      pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release));
-  if (!QFileInfo::exists(path) || is_other_than_regular(path)) return;
-  QSettings earlier(path, xml_format());
-  if (earlier.status() != QSettings::NoError) return;
-  const QStringList keys = earlier.allKeys();
-  for (const QString &key : keys) settings->setValue(key, earlier.value(key));
+  carry_over(pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release)),
+             *settings);
 }
 
 int ZKPREF::createEmptyPreferenceFile(QFile &file) {
@@ -274,6 +288,8 @@ ZKpref_Err ZKPREF::syncSettings() {
   hestrel::zkpref::remove_leftover_copies(locked_path);
   hestrel::zkpref::remove_stale_machinery_lock(locked_path);
 
+  // The sync reads in what other processes wrote.
+  hestrel::zkpref::variants_before_sync(*settings);
   hestrel::zkpref::UserFileScope scope(locked_path);
   ZKpref_Err result = ZKPREF_SUCCESS;
   if (settings->status() == QSettings::NoError) {
@@ -286,8 +302,10 @@ ZKpref_Err ZKPREF::syncSettings() {
     QSettings fresh(settings->fileName(), xml_format());
     result = status_code(fresh);
   }
+  hestrel::zkpref::variants_after_sync(*settings);
   if (scope.damaged()) {
     rewrite_known_keys(settings->fileName());
+    hestrel::zkpref::variants_may_have_changed(*settings);
     return ZKPREF_FORMAT_ERROR;
   }
   return result;

@@ -1,11 +1,13 @@
 // Typed reads of a store: the read with an error code, the read that falls
 // back to the caller's value, the named readers, the type and source query.
 #include <string>
+#include <utility>
 
 #include <QtCore/QMap>
 
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 #include "zkpref.hpp"
 
 using namespace hestrel::zkpref;
@@ -14,6 +16,23 @@ namespace {
 
 // A standard string is used up to its first NUL, as a C caller's text is.
 QString key_text(const std::string &key) { return QString::fromUtf8(key.c_str()); }
+
+// What a read gives, in the caller's own type.
+template <typename T>
+T to_caller(T value) {
+  return value;
+}
+std::string to_caller(const QString &value) { return value.toStdString(); }
+
+// Every named reader: run the read and write its result, success or not,
+// to the caller's place when there is one; hand back the read's code.
+template <typename Out, typename Read>
+ZKpref_Err deliver(Out *out, Read read) {
+  ZKpref_Err err = ZKPREF_SUCCESS;
+  auto result = read(&err);
+  if (out) *out = to_caller(std::move(result));
+  return err;
+}
 
 }  // namespace
 
@@ -73,57 +92,28 @@ template double ZKPREF::get_or_use_value<double>(const char *, double, ZKpref_Er
 template QString ZKPREF::get_or_use_value<QString>(const char *, QString, ZKpref_Err *) const;
 
 ZKpref_Err ZKPREF::getInt(const std::string &key, int *value) const {
-  ZKpref_Err err;
-  const int result = get<int>(key.c_str(), &err);
-  if (value) *value = result;
-  return err;
+  return deliver(value, [&](ZKpref_Err *err) { return get<int>(key.c_str(), err); });
 }
-
 ZKpref_Err ZKPREF::getDouble(const std::string &key, double *value) const {
-  ZKpref_Err err;
-  const double result = get<double>(key.c_str(), &err);
-  if (value) *value = result;
-  return err;
+  return deliver(value, [&](ZKpref_Err *err) { return get<double>(key.c_str(), err); });
 }
-
 ZKpref_Err ZKPREF::getBool(const std::string &key, bool *value) const {
-  ZKpref_Err err;
-  const bool result = get<bool>(key.c_str(), &err);
-  if (value) *value = result;
-  return err;
+  return deliver(value, [&](ZKpref_Err *err) { return get<bool>(key.c_str(), err); });
 }
-
 ZKpref_Err ZKPREF::getString(const std::string &key, std::string &value) const {
-  ZKpref_Err err;
-  value = get<QString>(key.c_str(), &err).toStdString();
-  return err;
+  return deliver(&value, [&](ZKpref_Err *err) { return get<QString>(key.c_str(), err); });
 }
-
 ZKpref_Err ZKPREF::getInt(const std::string &key, int *value, int def) const {
-  ZKpref_Err err;
-  const int result = get_or_use_value<int>(key.c_str(), def, &err);
-  if (value) *value = result;
-  return err;
+  return deliver(value, [&](ZKpref_Err *err) { return get_or_use_value<int>(key.c_str(), def, err); });
 }
-
 ZKpref_Err ZKPREF::getDouble(const std::string &key, double *value, double def) const {
-  ZKpref_Err err;
-  const double result = get_or_use_value<double>(key.c_str(), def, &err);
-  if (value) *value = result;
-  return err;
+  return deliver(value, [&](ZKpref_Err *err) { return get_or_use_value<double>(key.c_str(), def, err); });
 }
-
 ZKpref_Err ZKPREF::getBool(const std::string &key, bool *value, bool def) const {
-  ZKpref_Err err;
-  const bool result = get_or_use_value<bool>(key.c_str(), def, &err);
-  if (value) *value = result;
-  return err;
+  return deliver(value, [&](ZKpref_Err *err) { return get_or_use_value<bool>(key.c_str(), def, err); });
 }
-
 ZKpref_Err ZKPREF::getString(const std::string &key, std::string &value, const std::string &def) const {
-  ZKpref_Err err;
-  value = get_or_use_value<QString>(key.c_str(), key_text(def), &err).toStdString();
-  return err;
+  return deliver(&value, [&](ZKpref_Err *err) { return get_or_use_value<QString>(key.c_str(), key_text(def), err); });
 }
 
 ZKpref_Err ZKPREF::get(const std::string &key, int &value) const { return getInt(key, &value); }
@@ -139,14 +129,19 @@ ZKPREF_TYPE ZKPREF::getType(const std::string &key) const {
   const QSettings *machine = layers.first_level_settings.get();
   const QSettings *site = layers.second_level_settings.get();
 
-  // Every platform's variant in every layer comes before any plain key.
+  // Every platform's variant in every layer comes before any plain key; a
+  // layer whose file holds no variant at all is not asked for one.
+  const bool user_variants = may_hold_any_variant(*settings);
+  const bool machine_variants = machine && may_hold_any_variant(*machine);
+  const bool site_variants = site && may_hold_any_variant(*site);
   QVariant entry;
   bool found = false;
-  for (int p = ZKPREF_PLATFORM_WINDOWS; p <= ZKPREF_PLATFORM_DARWIN && !found; ++p) {
+  for (int p = ZKPREF_PLATFORM_WINDOWS;
+       p <= ZKPREF_PLATFORM_DARWIN && !found && (user_variants || machine_variants || site_variants); ++p) {
     const QString suffix = QStringLiteral(":os=") + QLatin1String(platforms[p]);
-    found = entry_of(*settings, user_key + suffix, entry) ||
-            (machine && entry_of(*machine, plain + suffix, entry)) ||
-            (site && entry_of(*site, plain + suffix, entry));
+    found = (user_variants && entry_of(*settings, user_key + suffix, entry)) ||
+            (machine_variants && entry_of(*machine, plain + suffix, entry)) ||
+            (site_variants && entry_of(*site, plain + suffix, entry));
   }
   if (!found)
     found = entry_of(*settings, user_key, entry) || (machine && entry_of(*machine, plain, entry)) ||

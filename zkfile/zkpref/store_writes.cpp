@@ -9,6 +9,7 @@
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 #include "zkpref/internal/xml_limits.hpp"
 #include "zkpref/internal/xml_vocabulary.hpp"
 #include "zkpref/internal/group_scope.hpp"
@@ -79,8 +80,8 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   }
 
   QString storage = text;
-  if (osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN)
-    storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
+  const bool variant = osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN;
+  if (variant) storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
 
   // Attributes the file carried for this key, and an earlier comment, stay.
   QVariantMap record = settings->value(storage).toMap();
@@ -88,6 +89,7 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   record.insert(words::value_field(), value);
   if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
   settings->setValue(storage, record);
+  if (variant) variant_written(*settings, osAttribute);
   return ZKPREF_SUCCESS;
 }
 

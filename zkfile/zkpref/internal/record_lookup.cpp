@@ -9,6 +9,7 @@
 #include <QtCore/QMap>
 
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 
 namespace hestrel::zkpref {
 
@@ -79,27 +80,42 @@ class VariantKey {
 Answer lookup_user(const QSettings &user, std::string_view key) {
   Answer answer;
   const VariantKey forms(key);
-  if (!answer_from(user, forms.variant(), ZKPREF_SOURCE_USER, answer))
+  if (!may_hold_running_variant(user) || !answer_from(user, forms.variant(), ZKPREF_SOURCE_USER, answer))
     answer_from(user, forms.plain(), ZKPREF_SOURCE_USER, answer);
   return answer;
 }
 
-Answer lookup_shared(const QSettings &user, std::string_view key) {
+namespace {
+
+// Steps 3 to 6 for one form of the shared key and its variant. Each layer
+// is asked for the variant only when it may hold one at all.
+Answer ask_shared(const QSettings *machine, const QSettings *site, QAnyStringView plain,
+                  QAnyStringView variant) {
   Answer answer;
+  auto ask = [&](const QSettings &layer, ZKPrefSource source) {
+    return (may_hold_running_variant(layer) && answer_from(layer, variant, source, answer)) ||
+           answer_from(layer, plain, source, answer);
+  };
+  if (machine && ask(*machine, ZKPREF_SOURCE_MACHINE)) return answer;
+  if (site && ask(*site, ZKPREF_SOURCE_INSTALLATION)) return answer;
+  return Answer();
+}
+
+}  // namespace
+
+Answer lookup_shared(const QSettings &user, std::string_view key) {
   SharedLayers &layers = shared_layers();
   const QSettings *machine = layers.first_level_settings.get();
   const QSettings *site = layers.second_level_settings.get();
-  if (!machine && !site) return answer;
-  const QString plain =
-      shared_key(user, QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size())));
-  const QString variant = plain + running_platform_suffix();
-  if (machine && (answer_from(*machine, variant, ZKPREF_SOURCE_MACHINE, answer) ||
-                  answer_from(*machine, plain, ZKPREF_SOURCE_MACHINE, answer)))
-    return answer;
-  if (site && (answer_from(*site, variant, ZKPREF_SOURCE_INSTALLATION, answer) ||
-               answer_from(*site, plain, ZKPREF_SOURCE_INSTALLATION, answer)))
-    return answer;
-  return Answer();
+  if (!machine && !site) return Answer();
+  const QString group = user.group();
+  if (group.isEmpty()) {
+    // Outside any group the shared key is the caller's key as it came.
+    const VariantKey forms(key);
+    return ask_shared(machine, site, forms.plain(), forms.variant());
+  }
+  const QString plain = group + QLatin1Char('/') + QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+  return ask_shared(machine, site, plain, plain + running_platform_suffix());
 }
 
 Answer lookup(const QSettings &user, std::string_view key) {
