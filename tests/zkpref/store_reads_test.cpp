@@ -222,8 +222,8 @@ int write_variant(const char *group, const char *key, int value, ZKPREF_PLATFORM
   }
 }
 
-// Reads and type queries enough for a store to learn that its files hold
-// no variants, which it does only once its lookups have cost as much.
+// Reads and type queries of a key held nowhere, so that a store has asked
+// its files for variants before they arrive.
 void learn(const ZKPREF &store) {
   ZKpref_Err err;
   for (int i = 0; i < 64; ++i) {
@@ -291,6 +291,25 @@ TEST_F(StoreReads, VariantsWrittenByAnotherProcessAnswerAfterTheSync) {
   EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "depth", &err), 5);
   EXPECT_EQ(err, ZKPREF_SUCCESS);
   EXPECT_EQ(store.getType("hue"), ZKPREF_TYPE_INT);
+}
+
+// Later stores of the same files, in this process: the settings machinery
+// takes the files' keys up again without reading them when they did not
+// change, and reads them again when another process changed them.
+TEST_F(StoreReads, VariantsAnswerInLaterStoresOfTheSameFiles) {
+  files({{"size", "int", "1"}, {"width", "int", "1"}}, {}, {});
+  ZKpref_Err err;
+  {
+    ZKPREF store(ZKPREF_TRALVENIC);
+    learn(store);
+    ASSERT_TRUE(in_child([] { return write_variant("", "width", 5); }));
+  }
+  for (int round = 0; round < 3; ++round) {
+    ZKPREF store(ZKPREF_TRALVENIC);
+    EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "width", &err), 5) << round;
+    EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "size", &err), 1) << round;
+    learn(store);
+  }
 }
 
 // A variant carried over from an earlier release answers like one read from

@@ -89,7 +89,7 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   record.insert(words::value_field(), value);
   if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
   settings->setValue(storage, record);
-  if (variant) variant_written(*settings, osAttribute);
+  if (variant) variant_written(*settings, osAttribute == running_platform);
   return ZKPREF_SUCCESS;
 }
 
