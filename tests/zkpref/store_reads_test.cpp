@@ -70,6 +70,13 @@ TEST_F(StoreReads, LookupOrderOverTheThreeFiles) {
        ZKPREF_TYPE_MISMATCH, 0, ZKPREF_SOURCE_USER},
       {"the largest 32-bit integer does", {{"size", "int", "2147483647"}}, {}, {}, "", "size", ZKPREF_SUCCESS,
        2147483647, ZKPREF_SOURCE_USER},
+      {"a minus and leading zeros", {{"size", "int", "-0000012"}}, {}, {}, "", "size", ZKPREF_SUCCESS, -12,
+       ZKPREF_SOURCE_USER},
+      {"a plus sign", {{"size", "int", "+3"}}, {}, {}, "", "size", ZKPREF_SUCCESS, 3, ZKPREF_SOURCE_USER},
+      {"a lone minus does not convert", {{"size", "int", "-"}}, {}, {}, "", "size", ZKPREF_TYPE_MISMATCH, 0,
+       ZKPREF_SOURCE_USER},
+      {"nor a digit of another script", {{"size", "int", "\xd9\xa3"}}, {}, {}, "", "size", ZKPREF_TYPE_MISMATCH, 0,
+       ZKPREF_SOURCE_USER},
       {"held nowhere", {{"other", "int", "1"}}, {}, {}, "", "size", ZKPREF_KEY_NOT_FOUND, 0,
        ZKPREF_SOURCE_NOT_FOUND},
   };
