@@ -1,5 +1,6 @@
 // Writes, the key check, key tests and removal: all on the user's own file;
 // the shared files are consulted only for the type a key already has.
+#include <cstring>
 #include <string>
 
 #include <QtCore/QMap>
@@ -72,19 +73,33 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   if (!value.isValid() || !settings) return ZKPREF_FAILURE;
 
   const char *new_type = value.typeName();
-  const ZKPREF_TYPE existing = getType(key);
-  if (existing != ZKPREF_TYPE_NONE && std::string(zkpref_type_strings[existing]) != new_type) {
+  QString storage = text;
+  const bool variant = osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN;
+  if (variant) storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
+
+  // Where no layer holds any variant, the key's type is that of its plain
+  // key, and the user's record of it is the one this write keeps: one
+  // lookup of the user's file serves both.
+  QVariant entry;
+  ZKPREF_TYPE existing = ZKPREF_TYPE_NONE;
+  if (!variant && !any_layer_may_hold_variants(*settings)) {
+    if (entry_of(*settings, storage, entry))
+      existing = record_type(entry);
+    else
+      existing = shared_plain_type(shared_key(*settings, text));
+  } else {
+    existing = getType(key);
+    entry = settings->value(storage);
+  }
+  if (existing != ZKPREF_TYPE_NONE && std::strcmp(zkpref_type_strings[existing], new_type) != 0) {
     zkerr_throw(-1, ZKERR_WARNING, "%s: Incorrect value of type '%s' is being set for existing '%s' type key('%s')\n",
                 "set", new_type, zkpref_type_strings[existing], key.c_str());
     return ZKPREF_FAILURE;
   }
 
-  QString storage = text;
-  const bool variant = osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN;
-  if (variant) storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
-
   // Attributes the file carried for this key, and an earlier comment, stay.
-  QVariantMap record = settings->value(storage).toMap();
+  QVariantMap record = entry.toMap();
+  entry.clear();
   record.insert(words::type_field(), QString::fromLatin1(new_type));
   record.insert(words::value_field(), value);
   if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));

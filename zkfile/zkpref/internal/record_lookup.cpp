@@ -135,6 +135,24 @@ Answer lookup(const QSettings &user, std::string_view key) {
   return lookup_shared(user, key);
 }
 
+bool any_layer_may_hold_variants(const QSettings &user) {
+  SharedLayers &layers = shared_layers();
+  const QSettings *machine = layers.first_level_settings.get();
+  const QSettings *site = layers.second_level_settings.get();
+  return may_hold_any_variant(user) || (machine && may_hold_any_variant(*machine)) ||
+         (site && may_hold_any_variant(*site));
+}
+
+ZKPREF_TYPE shared_plain_type(const QString &shared) {
+  SharedLayers &layers = shared_layers();
+  const QSettings *machine = layers.first_level_settings.get();
+  const QSettings *site = layers.second_level_settings.get();
+  QVariant entry;
+  if ((machine && entry_of(*machine, shared, entry)) || (site && entry_of(*site, shared, entry)))
+    return record_type(entry);
+  return ZKPREF_TYPE_NONE;
+}
+
 template <>
 const char *type_name<int>() {
   return "int";
@@ -255,6 +273,15 @@ bool is_type_name(const QVariant &dt, const char *name) {
 }
 
 }  // namespace
+
+ZKPREF_TYPE record_type(const QVariant &entry) {
+  const QVariant *dt = nullptr, *value = nullptr;
+  record_fields(entry, dt, value);
+  const QString name = dt ? dt->toString() : QString();
+  for (ZKPREF_TYPE type : {ZKPREF_TYPE_INT, ZKPREF_TYPE_STRING, ZKPREF_TYPE_DOUBLE})
+    if (same_latin1(name, words::type_names[type])) return type;
+  return ZKPREF_TYPE_BOOL;
+}
 
 template <typename T>
 bool read_record(const QVariant &entry, T &out) {
