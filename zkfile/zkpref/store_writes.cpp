@@ -21,7 +21,12 @@ using namespace hestrel::zkpref;
 namespace hestrel::zkpref {
 
 int validate_key(const QString &key) {
-  for (QStringView part : QStringView(key).split(u'/')) {
+  // Walked in place: every set passes here, and a list of parts would be
+  // built only to be looked at once.
+  const QStringView whole(key);
+  for (qsizetype start = 0;;) {
+    const qsizetype slash = whole.indexOf(u'/', start);
+    const QStringView part = whole.mid(start, (slash < 0 ? whole.size() : slash) - start);
     // The file format reads what follows a ':' as the platform attribute and
     // skips every root-named element, so such parts could never be read
     // back and would stop the file from being written at all.
@@ -32,8 +37,9 @@ int validate_key(const QString &key) {
                   "validate_key", name.constData());
       return ZKPREF_INVALID_KEY;
     }
+    if (slash < 0) return 0;
+    start = slash + 1;
   }
-  return 0;
 }
 
 }  // namespace hestrel::zkpref
@@ -60,6 +66,18 @@ bool pick_user_key(const QSettings &user, const QString &key, QString &picked) {
 bool record_has_type(const QSettings &user, const QString &key, ZKPREF_TYPE type) {
   const QString dt = user.value(key).toMap().value(words::type_field()).toString();
   return dt == QLatin1String(zkpref_type_strings[type]);
+}
+
+// The four type names the store writes, made once and shared by every
+// record; any other type's name is made for its record.
+QString type_text(const char *name) {
+  static const QString names[] = {QString::fromLatin1(words::type_names[ZKPREF_TYPE_INT]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_STRING]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_DOUBLE]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_BOOL])};
+  for (const QString &known : names)
+    if (known == QLatin1StringView(name)) return known;
+  return QString::fromLatin1(name);
 }
 
 bool known_type(ZKPREF_TYPE type) { return type >= ZKPREF_TYPE_NONE && type <= ZKPREF_TYPE_BOOL; }
@@ -100,7 +118,7 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   // Attributes the file carried for this key, and an earlier comment, stay.
   QVariantMap record = entry.toMap();
   entry.clear();
-  record.insert(words::type_field(), QString::fromLatin1(new_type));
+  record.insert(words::type_field(), type_text(new_type));
   record.insert(words::value_field(), value);
   if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
   settings->setValue(storage, record);
