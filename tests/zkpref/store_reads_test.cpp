@@ -239,7 +239,7 @@ void learn(const ZKPREF &store) {
   }
 }
 
-// Variants that arrive after a store has learnt its files hold none: the
+// Variants that arrive after a store has read its files without any: the
 // reads must see them at once, whoever wrote them.
 TEST_F(StoreReads, VariantsWrittenInThisProcessAnswerAtOnce) {
   files({{"size", "int", "1"}, {"width", "int", "1"}, {"tall", "int", "1"}}, {{"size", "int", "4"}}, {});
