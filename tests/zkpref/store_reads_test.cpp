@@ -70,6 +70,13 @@ TEST_F(StoreReads, LookupOrderOverTheThreeFiles) {
        ZKPREF_TYPE_MISMATCH, 0, ZKPREF_SOURCE_USER},
       {"the largest 32-bit integer does", {{"size", "int", "2147483647"}}, {}, {}, "", "size", ZKPREF_SUCCESS,
        2147483647, ZKPREF_SOURCE_USER},
+      {"a minus and leading zeros", {{"size", "int", "-0000012"}}, {}, {}, "", "size", ZKPREF_SUCCESS, -12,
+       ZKPREF_SOURCE_USER},
+      {"a plus sign", {{"size", "int", "+3"}}, {}, {}, "", "size", ZKPREF_SUCCESS, 3, ZKPREF_SOURCE_USER},
+      {"a lone minus does not convert", {{"size", "int", "-"}}, {}, {}, "", "size", ZKPREF_TYPE_MISMATCH, 0,
+       ZKPREF_SOURCE_USER},
+      {"nor a digit of another script", {{"size", "int", "\xd9\xa3"}}, {}, {}, "", "size", ZKPREF_TYPE_MISMATCH, 0,
+       ZKPREF_SOURCE_USER},
       {"held nowhere", {{"other", "int", "1"}}, {}, {}, "", "size", ZKPREF_KEY_NOT_FOUND, 0,
        ZKPREF_SOURCE_NOT_FOUND},
   };
@@ -222,8 +229,8 @@ int write_variant(const char *group, const char *key, int value, ZKPREF_PLATFORM
   }
 }
 
-// Reads and type queries enough for a store to learn that its files hold
-// no variants, which it does only once its lookups have cost as much.
+// Reads and type queries of a key held nowhere, so that a store has asked
+// its files for variants before they arrive.
 void learn(const ZKPREF &store) {
   ZKpref_Err err;
   for (int i = 0; i < 64; ++i) {
@@ -232,7 +239,7 @@ void learn(const ZKPREF &store) {
   }
 }
 
-// Variants that arrive after a store has learnt its files hold none: the
+// Variants that arrive after a store has read its files without any: the
 // reads must see them at once, whoever wrote them.
 TEST_F(StoreReads, VariantsWrittenInThisProcessAnswerAtOnce) {
   files({{"size", "int", "1"}, {"width", "int", "1"}, {"tall", "int", "1"}}, {{"size", "int", "4"}}, {});
@@ -291,6 +298,25 @@ TEST_F(StoreReads, VariantsWrittenByAnotherProcessAnswerAfterTheSync) {
   EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "depth", &err), 5);
   EXPECT_EQ(err, ZKPREF_SUCCESS);
   EXPECT_EQ(store.getType("hue"), ZKPREF_TYPE_INT);
+}
+
+// Later stores of the same files, in this process: the settings machinery
+// takes the files' keys up again without reading them when they did not
+// change, and reads them again when another process changed them.
+TEST_F(StoreReads, VariantsAnswerInLaterStoresOfTheSameFiles) {
+  files({{"size", "int", "1"}, {"width", "int", "1"}}, {}, {});
+  ZKpref_Err err;
+  {
+    ZKPREF store(ZKPREF_TRALVENIC);
+    learn(store);
+    ASSERT_TRUE(in_child([] { return write_variant("", "width", 5); }));
+  }
+  for (int round = 0; round < 3; ++round) {
+    ZKPREF store(ZKPREF_TRALVENIC);
+    EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "width", &err), 5) << round;
+    EXPECT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, "size", &err), 1) << round;
+    learn(store);
+  }
 }
 
 // A variant carried over from an earlier release answers like one read from

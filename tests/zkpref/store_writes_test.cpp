@@ -48,8 +48,15 @@ TEST_F(StoreWrites, KeyCheckRefusesEachBadPartByName) {
 }
 
 TEST_F(StoreWrites, TypeClashWithAnyFileWritesNothing) {
-  write_file(machine_file(), settings_xml({{"color", "QString", "red"}}));
+  write_file(machine_file(), settings_xml({{"color", "QString", "red"}, {"view/width", "QString", "wide"}}));
   ZKPREF store(ZKPREF_TRALVENIC);
+  {
+    // Inside a group the shared key is the group's.
+    ASSERT_EQ(store.beginGroup("view"), ZKPREF_SUCCESS);
+    EXPECT_EQ(store.set("width", QVariant(3), ""), ZKPREF_FAILURE);
+    store.endGroup();
+    EXPECT_EQ(store.set("width", QVariant(3), ""), ZKPREF_SUCCESS);
+  }
   {
     zkfile_test::MessageCapture messages;
     EXPECT_EQ(store.set("color", QVariant(3), ""), ZKPREF_FAILURE);
@@ -71,6 +78,10 @@ TEST_F(StoreWrites, TypeClashWithAnyFileWritesNothing) {
   zkfile_test::MessageCapture messages;
   EXPECT_EQ(store.set("size", QVariant(QStringLiteral("x")), ""), ZKPREF_FAILURE);
   EXPECT_EQ(store.set("size", QVariant(), ""), ZKPREF_FAILURE);
+  // And the plain key's, while the variant is not yet synchronised.
+  store.endOsAttribute();
+  EXPECT_EQ(store.set("size", QVariant(QStringLiteral("x")), ""), ZKPREF_FAILURE);
+  EXPECT_EQ(store.set("size", QVariant(2), ""), ZKPREF_SUCCESS);
 }
 
 TEST_F(StoreWrites, RecordKeepsCommentsAndForeignAttributes) {

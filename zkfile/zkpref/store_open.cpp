@@ -147,8 +147,10 @@ bool carry_over(const QString &path, QSettings &settings) {
     QSettings earlier(path, xml_format());
     if (earlier.status() == QSettings::NoError) {
       const QStringList keys = earlier.allKeys();
-      for (const QString &key : keys) settings.setValue(key, earlier.value(key));
-      hestrel::zkpref::variants_may_have_changed(settings);
+      for (const QString &key : keys) {
+        settings.setValue(key, earlier.value(key));
+        hestrel::zkpref::key_written(settings, key);
+      }
     }
   }
   return !settings.allKeys().isEmpty();
@@ -288,8 +290,6 @@ ZKpref_Err ZKPREF::syncSettings() {
   hestrel::zkpref::remove_leftover_copies(locked_path);
   hestrel::zkpref::remove_stale_machinery_lock(locked_path);
 
-  // The sync reads in what other processes wrote.
-  hestrel::zkpref::variants_before_sync(*settings);
   hestrel::zkpref::UserFileScope scope(locked_path);
   ZKpref_Err result = ZKPREF_SUCCESS;
   if (settings->status() == QSettings::NoError) {
@@ -302,10 +302,8 @@ ZKpref_Err ZKPREF::syncSettings() {
     QSettings fresh(settings->fileName(), xml_format());
     result = status_code(fresh);
   }
-  hestrel::zkpref::variants_after_sync(*settings);
   if (scope.damaged()) {
     rewrite_known_keys(settings->fileName());
-    hestrel::zkpref::variants_may_have_changed(*settings);
     return ZKPREF_FORMAT_ERROR;
   }
   return result;

@@ -148,12 +148,7 @@ ZKPREF_TYPE ZKPREF::getType(const std::string &key) const {
             (site && entry_of(*site, plain, entry));
   if (!found) return ZKPREF_TYPE_NONE;
 
-  const QString dt = entry.toMap().value(QStringLiteral("dt")).toString();
-  if (dt == QLatin1String(zkpref_type_strings[ZKPREF_TYPE_INT])) return ZKPREF_TYPE_INT;
-  if (dt == QLatin1String(zkpref_type_strings[ZKPREF_TYPE_STRING])) return ZKPREF_TYPE_STRING;
-  if (dt == QLatin1String(zkpref_type_strings[ZKPREF_TYPE_DOUBLE])) return ZKPREF_TYPE_DOUBLE;
-  // "bool", and also a missing or any other type name.
-  return ZKPREF_TYPE_BOOL;
+  return record_type(entry);
 }
 
 ZKPrefSource ZKPREF::getKeySource(const char *key) const {

@@ -1,5 +1,6 @@
 // Writes, the key check, key tests and removal: all on the user's own file;
 // the shared files are consulted only for the type a key already has.
+#include <cstring>
 #include <string>
 
 #include <QtCore/QMap>
@@ -20,7 +21,12 @@ using namespace hestrel::zkpref;
 namespace hestrel::zkpref {
 
 int validate_key(const QString &key) {
-  for (QStringView part : QStringView(key).split(u'/')) {
+  // Walked in place: every set passes here, and a list of parts would be
+  // built only to be looked at once.
+  const QStringView whole(key);
+  for (qsizetype start = 0;;) {
+    const qsizetype slash = whole.indexOf(u'/', start);
+    const QStringView part = whole.mid(start, (slash < 0 ? whole.size() : slash) - start);
     // The file format reads what follows a ':' as the platform attribute and
     // skips every root-named element, so such parts could never be read
     // back and would stop the file from being written at all.
@@ -31,8 +37,9 @@ int validate_key(const QString &key) {
                   "validate_key", name.constData());
       return ZKPREF_INVALID_KEY;
     }
+    if (slash < 0) return 0;
+    start = slash + 1;
   }
-  return 0;
 }
 
 }  // namespace hestrel::zkpref
@@ -61,6 +68,18 @@ bool record_has_type(const QSettings &user, const QString &key, ZKPREF_TYPE type
   return dt == QLatin1String(zkpref_type_strings[type]);
 }
 
+// The four type names the store writes, made once and shared by every
+// record; any other type's name is made for its record.
+QString type_text(const char *name) {
+  static const QString names[] = {QString::fromLatin1(words::type_names[ZKPREF_TYPE_INT]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_STRING]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_DOUBLE]),
+                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_BOOL])};
+  for (const QString &known : names)
+    if (known == QLatin1StringView(name)) return known;
+  return QString::fromLatin1(name);
+}
+
 bool known_type(ZKPREF_TYPE type) { return type >= ZKPREF_TYPE_NONE && type <= ZKPREF_TYPE_BOOL; }
 
 }  // namespace
@@ -72,24 +91,38 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   if (!value.isValid() || !settings) return ZKPREF_FAILURE;
 
   const char *new_type = value.typeName();
-  const ZKPREF_TYPE existing = getType(key);
-  if (existing != ZKPREF_TYPE_NONE && std::string(zkpref_type_strings[existing]) != new_type) {
+  QString storage = text;
+  const bool variant = osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN;
+  if (variant) storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
+
+  // Where no layer holds any variant, the key's type is that of its plain
+  // key, and the user's record of it is the one this write keeps: one
+  // lookup of the user's file serves both.
+  QVariant entry;
+  ZKPREF_TYPE existing = ZKPREF_TYPE_NONE;
+  if (!variant && !any_layer_may_hold_variants(*settings)) {
+    if (entry_of(*settings, storage, entry))
+      existing = record_type(entry);
+    else
+      existing = shared_plain_type(shared_key(*settings, text));
+  } else {
+    existing = getType(key);
+    entry = settings->value(storage);
+  }
+  if (existing != ZKPREF_TYPE_NONE && std::strcmp(zkpref_type_strings[existing], new_type) != 0) {
     zkerr_throw(-1, ZKERR_WARNING, "%s: Incorrect value of type '%s' is being set for existing '%s' type key('%s')\n",
                 "set", new_type, zkpref_type_strings[existing], key.c_str());
     return ZKPREF_FAILURE;
   }
 
-  QString storage = text;
-  const bool variant = osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN;
-  if (variant) storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
-
   // Attributes the file carried for this key, and an earlier comment, stay.
-  QVariantMap record = settings->value(storage).toMap();
-  record.insert(words::type_field(), QString::fromLatin1(new_type));
+  QVariantMap record = entry.toMap();
+  entry.clear();
+  record.insert(words::type_field(), type_text(new_type));
   record.insert(words::value_field(), value);
   if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
   settings->setValue(storage, record);
-  if (variant) variant_written(*settings, osAttribute);
+  if (variant) variant_written(*settings, osAttribute == running_platform);
   return ZKPREF_SUCCESS;
 }
 

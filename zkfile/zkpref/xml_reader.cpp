@@ -4,6 +4,8 @@
 #include "internal/xml_limits.hpp"
 #include "internal/xml_vocabulary.hpp"
 #include "internal/user_file_memory.hpp"
+#include "internal/variant_flags.hpp"
+#include "internal/store_state.hpp"
 
 #include <vector>
 
@@ -55,7 +57,7 @@ void insert_entry(QSettings::SettingsMap &map, const QString &path, const QVaria
 
 namespace {
 
-bool read_document(QIODevice &device, QSettings::SettingsMap &map) {
+bool read_document(QIODevice &device, QSettings::SettingsMap &map, VariantsSeen &seen) {
   const QString &root_name = words::root_element();
   const QString &dt_field = words::type_field();
   const QString &value_field = words::value_field();
@@ -95,6 +97,8 @@ bool read_document(QIODevice &device, QSettings::SettingsMap &map) {
             if (platform_can_be_written(platform)) {
               element.name += words::platform_suffix();
               element.name += platform;
+              seen.any = true;
+              if (platform == QLatin1StringView(platforms[running_platform])) seen.running = true;
             }
           } else if (attribute.name() == comment_field && !comment_can_be_written(attribute.value())) {
             // As above: a comment the writer could not write is dropped.
@@ -169,13 +173,19 @@ bool read_document(QIODevice &device, QSettings::SettingsMap &map) {
 }  // namespace
 
 bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
-  if (read_document(device, map)) {
+  VariantsSeen seen;
+  const bool read = read_document(device, map, seen);
+  // Also after a failure: the machinery keeps the keys read up to it.
+  variants_in_map(device, seen);
+  if (read) {
     note_user_map(device, map);
     return true;
   }
   // A user file damaged while its store is open: without this the settings
   // machinery would write the store's own changes alone over it.
-  return recover_damaged_read(device, map);
+  if (!recover_damaged_read(device, map)) return false;
+  variants_in_map(device, VariantsSeen{true, true});
+  return true;
 }
 
 }  // namespace hestrel::zkpref

@@ -4,6 +4,8 @@
 #include "internal/xml_limits.hpp"
 #include "internal/xml_vocabulary.hpp"
 #include "internal/user_file_memory.hpp"
+#include "internal/variant_flags.hpp"
+#include "internal/store_state.hpp"
 
 #include <vector>
 
@@ -114,7 +116,11 @@ class Writer {
         return false;
       xml_.writeAttribute(field.key(), attribute);
     }
-    if (parts_.variant) xml_.writeAttribute(words::platform_attribute(), borrowed(parts_.platform));
+    if (parts_.variant) {
+      xml_.writeAttribute(words::platform_attribute(), borrowed(parts_.platform));
+      seen_.any = true;
+      if (parts_.platform == QLatin1StringView(platforms[running_platform])) seen_.running = true;
+    }
     write_text(text);
     previous_.swap(parts_.path);
     return true;
@@ -127,6 +133,8 @@ class Writer {
     xml_.writeEndDocument();
     return !xml_.hasError();
   }
+
+  VariantsSeen seen() const { return seen_; }
 
  private:
   // The stream writer indents each tag when it writes it, by the level of
@@ -167,6 +175,7 @@ class Writer {
   std::size_t depth_ = 1;  // elements open, the root included
   std::vector<QStringView> previous_;
   KeyParts parts_;
+  VariantsSeen seen_;
 };
 
 // Every byte has reached the file only once a buffering device is flushed:
@@ -185,14 +194,19 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   // a map the format cannot hold is refused before the device sees a byte,
   // and the device's own bookkeeping per write costs more than the text.
   QByteArray text;
+  VariantsSeen seen;
   {
     Writer writer(&text);
     for (auto entry = map.cbegin(); entry != map.cend(); ++entry)
       if (!writer.write(entry.key(), entry.value())) return false;
     if (!writer.finish()) return false;
+    seen = writer.seen();
   }
   if (!hand_over(device, text)) return false;
   note_user_map(device, map);
+  // Whether or not the machinery then commits, the map it goes on holding
+  // is the one just written.
+  variants_in_map(device, seen);
   return true;
 }
 

@@ -49,6 +49,19 @@ Result with_store(const char *function, ZKpref handle, Result fallback, Body bod
   });
 }
 
+// The same for a typed read, which reports nothing and runs no handler, so
+// nothing can close the store while it runs: it borrows the table's own
+// reference instead of taking one of its own.
+template <typename Result, typename Body>
+Result reading_store(const char *function, ZKpref handle, Result fallback, Body body) {
+  return hestrel::call_c(function, fallback, [&]() -> Result {
+    HandleMap &map = get_handle_map();
+    const auto it = map.find(handle);
+    if (it == map.end() || !it->second) return fallback;
+    return body(*it->second);
+  });
+}
+
 template <typename Body>
 void with_store(const char *function, ZKpref handle, Body body) {
   hestrel::call_c(function, [&] {
@@ -67,7 +80,7 @@ template <typename T, typename Out>
 ZKpref_Err get_number(const char *function, ZKpref handle, const char *key, Out *value) {
   if (value) *value = Out();
   if (!key) return ZKPREF_KEY_NOT_FOUND;
-  return with_store(function, handle, ZKPREF_KEY_NOT_FOUND, [&](ZKPREF &store) {
+  return reading_store(function, handle, ZKPREF_KEY_NOT_FOUND, [&](ZKPREF &store) {
     ZKpref_Err err;
     const T result = hestrel::zkpref::StoreAccess::get<T>(store, key, &err);
     if (value) *value = err == ZKPREF_SUCCESS ? static_cast<Out>(result) : Out();

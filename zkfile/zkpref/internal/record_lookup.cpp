@@ -10,6 +10,7 @@
 
 #include "zkpref/internal/store_state.hpp"
 #include "zkpref/internal/variant_flags.hpp"
+#include "zkpref/internal/xml_vocabulary.hpp"
 
 namespace hestrel::zkpref {
 
@@ -39,47 +40,53 @@ std::string_view running_suffix_utf8() {
 }
 
 // Hands the settings machinery the key and its platform variant as they
-// come, which it normalises anyway: reads of the user's file build no text
-// of their own unless the key is long. ASCII keys go as Latin-1, which the
-// machinery widens more cheaply than it decodes UTF-8.
+// come, which it normalises anyway: reads build no text of their own
+// unless the key is long, and the variant only when a layer may hold one.
+// ASCII keys go as Latin-1, which the machinery widens more cheaply than
+// it decodes UTF-8.
 class VariantKey {
  public:
-  explicit VariantKey(std::string_view key) : plain_size_(key.size()) {
-    const std::string_view suffix = running_suffix_utf8();
-    const std::size_t size = key.size() + suffix.size();
-    char *out = size <= sizeof small_ ? small_ : (large_.resize(size), large_.data());
-    // Keys are short: a plain loop beats the library's copy set-up here.
+  explicit VariantKey(std::string_view key) : key_(key) {
     unsigned char high = 0;
-    std::size_t i = 0;
-    for (const char c : key) {
-      high |= static_cast<unsigned char>(c);
-      out[i++] = c;
-    }
-    for (const char c : suffix) out[i++] = c;
-    data_ = out;
+    for (const char c : key) high |= static_cast<unsigned char>(c);
     ascii_ = high < 0x80;
   }
-  QAnyStringView variant() const { return view(plain_size_ + running_suffix_utf8().size()); }
-  QAnyStringView plain() const { return view(plain_size_); }
+  VariantKey(const VariantKey &) = delete;
+  VariantKey &operator=(const VariantKey &) = delete;
+
+  QAnyStringView plain() const { return view(key_.data(), key_.size()); }
+  QAnyStringView variant() {
+    const std::string_view suffix = running_suffix_utf8();
+    const std::size_t size = key_.size() + suffix.size();
+    if (!variant_) {
+      char *out = size <= sizeof small_ ? small_ : (large_.resize(size), large_.data());
+      // Keys are short: a plain loop beats the library's copy set-up here.
+      std::size_t i = 0;
+      for (const char c : key_) out[i++] = c;
+      for (const char c : suffix) out[i++] = c;
+      variant_ = out;
+    }
+    return view(variant_, size);
+  }
 
  private:
-  QAnyStringView view(std::size_t size) const {
+  QAnyStringView view(const char *data, std::size_t size) const {
     const auto n = static_cast<qsizetype>(size);
-    if (ascii_) return QLatin1StringView(data_, n);
-    return QUtf8StringView(data_, n);
+    if (ascii_) return QLatin1StringView(data, n);
+    return QUtf8StringView(data, n);
   }
+  std::string_view key_;
+  const char *variant_ = nullptr;
+  bool ascii_ = true;
   char small_[192];
   std::string large_;
-  std::size_t plain_size_;
-  const char *data_ = nullptr;
-  bool ascii_ = true;
 };
 
 }  // namespace
 
 Answer lookup_user(const QSettings &user, std::string_view key) {
   Answer answer;
-  const VariantKey forms(key);
+  VariantKey forms(key);
   if (!may_hold_running_variant(user) || !answer_from(user, forms.variant(), ZKPREF_SOURCE_USER, answer))
     answer_from(user, forms.plain(), ZKPREF_SOURCE_USER, answer);
   return answer;
@@ -89,11 +96,11 @@ namespace {
 
 // Steps 3 to 6 for one form of the shared key and its variant. Each layer
 // is asked for the variant only when it may hold one at all.
-Answer ask_shared(const QSettings *machine, const QSettings *site, QAnyStringView plain,
-                  QAnyStringView variant) {
+template <typename Variant>
+Answer ask_shared(const QSettings *machine, const QSettings *site, QAnyStringView plain, Variant variant) {
   Answer answer;
   auto ask = [&](const QSettings &layer, ZKPrefSource source) {
-    return (may_hold_running_variant(layer) && answer_from(layer, variant, source, answer)) ||
+    return (may_hold_running_variant(layer) && answer_from(layer, variant(), source, answer)) ||
            answer_from(layer, plain, source, answer);
   };
   if (machine && ask(*machine, ZKPREF_SOURCE_MACHINE)) return answer;
@@ -111,17 +118,39 @@ Answer lookup_shared(const QSettings &user, std::string_view key) {
   const QString group = user.group();
   if (group.isEmpty()) {
     // Outside any group the shared key is the caller's key as it came.
-    const VariantKey forms(key);
-    return ask_shared(machine, site, forms.plain(), forms.variant());
+    VariantKey forms(key);
+    return ask_shared(machine, site, forms.plain(), [&forms] { return forms.variant(); });
   }
   const QString plain = group + QLatin1Char('/') + QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
-  return ask_shared(machine, site, plain, plain + running_platform_suffix());
+  QString variant;
+  return ask_shared(machine, site, plain, [&]() -> QAnyStringView {
+    if (variant.isEmpty()) variant = plain + running_platform_suffix();
+    return variant;
+  });
 }
 
 Answer lookup(const QSettings &user, std::string_view key) {
   Answer answer = lookup_user(user, key);
   if (answer.found()) return answer;
   return lookup_shared(user, key);
+}
+
+bool any_layer_may_hold_variants(const QSettings &user) {
+  SharedLayers &layers = shared_layers();
+  const QSettings *machine = layers.first_level_settings.get();
+  const QSettings *site = layers.second_level_settings.get();
+  return may_hold_any_variant(user) || (machine && may_hold_any_variant(*machine)) ||
+         (site && may_hold_any_variant(*site));
+}
+
+ZKPREF_TYPE shared_plain_type(const QString &shared) {
+  SharedLayers &layers = shared_layers();
+  const QSettings *machine = layers.first_level_settings.get();
+  const QSettings *site = layers.second_level_settings.get();
+  QVariant entry;
+  if ((machine && entry_of(*machine, shared, entry)) || (site && entry_of(*site, shared, entry)))
+    return record_type(entry);
+  return ZKPREF_TYPE_NONE;
 }
 
 template <>
@@ -156,6 +185,22 @@ bool convert_value(const QVariant &value, T &out) {
   return qt_convert(value, out);
 }
 
+// Decimal text of at most nine digits, with or without a minus, as the
+// store writes integers: read in place. Any other text goes to Qt.
+bool short_decimal(QStringView text, int &out) {
+  const bool negative = !text.isEmpty() && text.front() == u'-';
+  const QStringView digits = negative ? text.mid(1) : text;
+  if (digits.isEmpty() || digits.size() > 9) return false;
+  int value = 0;
+  for (const QChar c : digits) {
+    const char16_t u = c.unicode();
+    if (u < u'0' || u > u'9') return false;
+    value = value * 10 + (u - u'0');
+  }
+  out = negative ? -value : value;
+  return true;
+}
+
 // Qt's conversion of text to int narrows a 64-bit result without a word
 // ("99999999999" would read as 1215752191); 64-bit values likewise.
 template <>
@@ -163,9 +208,12 @@ bool convert_value<int>(const QVariant &value, int &out) {
   bool ok = false;
   int result = 0;
   switch (value.metaType().id()) {
-    case QMetaType::QString:
-      result = static_cast<const QString *>(value.constData())->toInt(&ok);
+    case QMetaType::QString: {
+      const QString &text = *static_cast<const QString *>(value.constData());
+      ok = short_decimal(text, result);
+      if (!ok) result = text.toInt(&ok);
       break;
+    }
     case QMetaType::LongLong: {
       const qlonglong wide = value.toLongLong();
       ok = wide >= std::numeric_limits<int>::min() && wide <= std::numeric_limits<int>::max();
@@ -185,6 +233,23 @@ bool convert_value<int>(const QVariant &value, int &out) {
   return ok;
 }
 
+// Field and type names are a few letters: compared in place, and at once
+// when they share the vocabulary's own text, as the reader's records do.
+bool same_text(const QString &text, const QString &word) {
+  if (text.size() != word.size()) return false;
+  if (text.constData() == word.constData()) return true;
+  for (qsizetype i = 0; i < text.size(); ++i)
+    if (text[i] != word[i]) return false;
+  return true;
+}
+
+bool same_latin1(const QString &text, const char *word) {
+  qsizetype i = 0;
+  for (; word[i]; ++i)
+    if (i >= text.size() || text[i].unicode() != static_cast<unsigned char>(word[i])) return false;
+  return i == text.size();
+}
+
 // The record's "dt" and "value" fields, looked at in place (every read
 // passes here); null for a field that is missing or an entry that is no
 // record. Records hold two or three fields, so one walk beats two searches.
@@ -194,20 +259,29 @@ void record_fields(const QVariant &entry, const QVariant *&dt, const QVariant *&
   const QVariantMap &record = *static_cast<const QVariantMap *>(entry.constData());
   for (auto it = record.cbegin(); it != record.cend(); ++it) {
     const QString &name = it.key();
-    if (name == u"dt")
+    if (same_text(name, words::type_field()))
       dt = &it.value();
-    else if (name == u"value")
+    else if (same_text(name, words::value_field()))
       value = &it.value();
   }
 }
 
 bool is_type_name(const QVariant &dt, const char *name) {
   if (dt.metaType() == QMetaType::fromType<QString>())
-    return *static_cast<const QString *>(dt.constData()) == QLatin1String(name);
+    return same_latin1(*static_cast<const QString *>(dt.constData()), name);
   return dt.toString() == QLatin1String(name);
 }
 
 }  // namespace
+
+ZKPREF_TYPE record_type(const QVariant &entry) {
+  const QVariant *dt = nullptr, *value = nullptr;
+  record_fields(entry, dt, value);
+  const QString name = dt ? dt->toString() : QString();
+  for (ZKPREF_TYPE type : {ZKPREF_TYPE_INT, ZKPREF_TYPE_STRING, ZKPREF_TYPE_DOUBLE})
+    if (same_latin1(name, words::type_names[type])) return type;
+  return ZKPREF_TYPE_BOOL;
+}
 
 template <typename T>
 bool read_record(const QVariant &entry, T &out) {

@@ -36,6 +36,18 @@ Answer lookup_user(const QSettings &user, std::string_view key);
 Answer lookup_shared(const QSettings &user, std::string_view key);
 Answer lookup(const QSettings &user, std::string_view key);
 
+// The type a key record names: int, text or double by its "dt", and bool
+// for "bool" and also for a missing or any other type name.
+ZKPREF_TYPE record_type(const QVariant &entry);
+
+// False only when none of the user's and shared layers may hold a variant
+// of any platform, so that a key's type is that of its plain key.
+bool any_layer_may_hold_variants(const QSettings &user);
+
+// The type of a plain key the user's layer does not hold, as the shared
+// layers give it (group + "/" + key inside a group); none when they do not.
+ZKPREF_TYPE shared_plain_type(const QString &shared);
+
 // The name Qt gives T's variant type, as the record's "dt" holds it.
 template <typename T>
 const char *type_name();

@@ -3,37 +3,42 @@
 #ifndef HESTREL_ZKPREF_INTERNAL_VARIANT_FLAGS_HPP
 #define HESTREL_ZKPREF_INTERNAL_VARIANT_FLAGS_HPP
 
+#include <QtCore/QIODevice>
 #include <QtCore/QSettings>
-
-#include "zkpref.h"
 
 namespace hestrel::zkpref {
 
-// Starts keeping the flag of a layer that opening or loading just made. The
-// flag lives beside the settings object (never in the store) and is shared
-// by every watched object on the same file, since they share its keys.
-void watch_variants(QSettings &layer);
+// What one read or one successful write of a file's whole map saw.
+struct VariantsSeen {
+  bool running = false;  // a key ending in the running platform's suffix
+  bool any = false;      // a key of any platform
+};
 
-// False only when the layer is watched and its file is known to hold no
-// key ending in the running platform's suffix; true whenever in doubt.
+// Told by the reader and the writer, once per file and not per key: every
+// settings object of the process on device's file now holds that map (the
+// settings machinery shares one map per file name). Devices other than
+// files are ignored.
+void variants_in_map(const QIODevice &device, VariantsSeen seen);
+
+// Makes the layer's answers below cheap to ask; a layer not yet made so,
+// or whose file was never read, answers true.
+void watch_variants(const QSettings &layer);
+
+// False only when the layer's map cannot hold a key ending in the running
+// platform's suffix: neither the last read or write of its file nor any
+// change made in this process put one there.
 bool may_hold_running_variant(const QSettings &layer);
 
 // Likewise for a variant of any platform, which only the type query asks.
 bool may_hold_any_variant(const QSettings &layer);
 
-// The layer now holds a variant for platform (pending or not).
-void variant_written(const QSettings &layer, ZKPREF_PLATFORM platform);
+// The layer now holds a variant, of the running platform or not (pending
+// or not). Kept for the rest of the process: a later read of the file does
+// not see what this process has still to write.
+void variant_written(const QSettings &layer, bool running_platform_variant);
 
-// The layer's file may have been read in again or filled from elsewhere
-// (the machinery's own deferred sync, a carry-over): what was known is
-// looked at afresh.
-void variants_may_have_changed(const QSettings &layer);
-
-// Around a sync under the exclusive file lock: what was known stays true
-// when the file is as the machinery last saw it, since it then reads in
-// nothing; otherwise it is looked at afresh.
-void variants_before_sync(const QSettings &layer);
-void variants_after_sync(const QSettings &layer);
+// The same for a key as the settings machinery holds it (a carry-over).
+void key_written(const QSettings &layer, const QString &key);
 
 }  // namespace hestrel::zkpref
 
