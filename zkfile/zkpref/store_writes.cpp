@@ -95,20 +95,11 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   const bool variant = osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN;
   if (variant) storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
 
-  // Where no layer holds any variant, the key's type is that of its plain
-  // key, and the user's record of it is the one this write keeps: one
-  // lookup of the user's file serves both.
+  // The user's record this write replaces is asked once, by the same walk
+  // that finds the key's type wherever that walk asks it.
   QVariant entry;
-  ZKPREF_TYPE existing = ZKPREF_TYPE_NONE;
-  if (!variant && !any_layer_may_hold_variants(*settings)) {
-    if (entry_of(*settings, storage, entry))
-      existing = record_type(entry);
-    else
-      existing = shared_plain_type(shared_key(*settings, text));
-  } else {
-    existing = getType(key);
-    entry = settings->value(storage);
-  }
+  const ZKPREF_TYPE existing =
+      key_type(*settings, text, variant ? osAttribute : ZKPREF_PLATFORM_NONE, &entry);
   if (existing != ZKPREF_TYPE_NONE && std::strcmp(zkpref_type_strings[existing], new_type) != 0) {
     zkerr_throw(-1, ZKERR_WARNING, "%s: Incorrect value of type '%s' is being set for existing '%s' type key('%s')\n",
                 "set", new_type, zkpref_type_strings[existing], key.c_str());
