@@ -80,6 +80,25 @@ QString type_text(const char *name) {
   return QString::fromLatin1(name);
 }
 
+// Attributes the file carried for the key, and an earlier comment, stay.
+// A record holding only what this write replaces, as nearly every record
+// does, is made afresh rather than copied and then overwritten.
+QVariantMap written_record(QVariant &entry, const QString &dt, const QVariant &value, const std::string &comment) {
+  bool fresh = true;
+  if (entry.metaType() == QMetaType::fromType<QVariantMap>()) {
+    const QVariantMap &old = *static_cast<const QVariantMap *>(entry.constData());
+    for (auto it = old.keyBegin(); it != old.keyEnd() && fresh; ++it)
+      fresh = *it == words::type_field() || *it == words::value_field() ||
+              (!comment.empty() && *it == words::comment_field());
+  }
+  QVariantMap record = fresh ? QVariantMap() : entry.toMap();
+  entry.clear();
+  record.insert(words::type_field(), dt);
+  record.insert(words::value_field(), value);
+  if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
+  return record;
+}
+
 bool known_type(ZKPREF_TYPE type) { return type >= ZKPREF_TYPE_NONE && type <= ZKPREF_TYPE_BOOL; }
 
 }  // namespace
@@ -106,12 +125,7 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
     return ZKPREF_FAILURE;
   }
 
-  // Attributes the file carried for this key, and an earlier comment, stay.
-  QVariantMap record = entry.toMap();
-  entry.clear();
-  record.insert(words::type_field(), type_text(new_type));
-  record.insert(words::value_field(), value);
-  if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
+  QVariantMap record = written_record(entry, type_text(new_type), value, comment);
   settings->setValue(storage, record);
   if (variant) variant_written(*settings, osAttribute == running_platform);
   return ZKPREF_SUCCESS;
