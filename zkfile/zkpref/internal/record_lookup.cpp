@@ -155,12 +155,15 @@ ZKPREF_TYPE key_type(const QSettings &user, const QString &user_key, int form, Q
   bool kept_known = !kept || (form != ZKPREF_PLATFORM_NONE && !user_variants);
   if (kept && kept_known) *kept = QVariant();
 
+  // The record that answers: the kept one itself when the user's form
+  // answers, so it is not copied.
   QVariant entry;
+  const QVariant *answer = &entry;
   auto ask_user = [&](const QString &key, int key_form) {
     if (!kept || key_form != form) return entry_of(user, key, entry);
     kept_known = true;
     if (!entry_of(user, key, *kept)) return false;
-    entry = *kept;
+    answer = kept;
     return true;
   };
   bool found = false;
@@ -179,7 +182,7 @@ ZKPREF_TYPE key_type(const QSettings &user, const QString &user_key, int form, Q
         form == ZKPREF_PLATFORM_NONE ? user_key : user_key + words::platform_suffix() + QLatin1String(platforms[form]);
     entry_of(user, key, *kept);
   }
-  return found ? record_type(entry) : ZKPREF_TYPE_NONE;
+  return found ? record_type(*answer) : ZKPREF_TYPE_NONE;
 }
 
 template <>
