@@ -106,6 +106,44 @@ TEST_F(StoreWrites, RecordKeepsCommentsAndForeignAttributes) {
   EXPECT_EQ(record.value("unit").toString(), "px");
 }
 
+TEST_F(StoreWrites, EachFormKeepsItsOwnRecordsAttributes) {
+  // The type is found at the first platform's variant; each write keeps
+  // the attributes of the record it replaces, and of no other.
+  const char *const variants =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ApplicationSettings>"
+      "<k dt=\"int\" os=\"windows\" unit=\"w\">1</k><k dt=\"int\" os=\"darwin\" unit=\"d\">1</k>"
+      "<k dt=\"int\" unit=\"p\">1</k></ApplicationSettings>\n";
+  const char *const plain_only =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ApplicationSettings>"
+      "<k dt=\"int\" unit=\"p\">1</k></ApplicationSettings>\n";
+  const struct {
+    const char *file;
+    ZKPREF_PLATFORM platform;  // NONE: the plain key
+    const char *stored, *unit;
+  } cases[] = {{variants, ZKPREF_PLATFORM_WINDOWS, "k:os=windows", "w"},
+               {variants, ZKPREF_PLATFORM_DARWIN, "k:os=darwin", "d"},
+               {variants, ZKPREF_PLATFORM_LINUX, "k:os=linux", ""},
+               {variants, ZKPREF_PLATFORM_NONE, "k", "p"},
+               {plain_only, ZKPREF_PLATFORM_WINDOWS, "k:os=windows", ""},
+               {plain_only, ZKPREF_PLATFORM_NONE, "k", "p"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.stored);
+    write_file(user_file(), c.file);
+    {
+      ZKPREF store(ZKPREF_TRALVENIC);
+      if (c.platform != ZKPREF_PLATFORM_NONE) store.beginOsAttribute(c.platform);
+      EXPECT_EQ(store.set("k", QVariant(7), ""), ZKPREF_SUCCESS);
+      EXPECT_EQ(store.set("k", QVariant(QStringLiteral("x")), ""), ZKPREF_FAILURE);
+      // A second write finds the record the first one made.
+      EXPECT_EQ(store.set("k", QVariant(8), ""), ZKPREF_SUCCESS);
+    }
+    QSettings plain(QString::fromStdString(user_file()), getQSettingsFormat());
+    const QVariantMap record = plain.value(c.stored).toMap();
+    EXPECT_EQ(record.value("value").toString(), "8");
+    EXPECT_EQ(record.value("unit").toString(), c.unit);
+  }
+}
+
 TEST_F(StoreWrites, PlatformAttributeChoosesTheStorageKey) {
   ZKPREF store(ZKPREF_TRALVENIC);
   store.beginOsAttribute(ZKPREF_PLATFORM_WINDOWS);

@@ -123,32 +123,7 @@ ZKpref_Err ZKPREF::get(const std::string &key, bool &value) const { return getBo
 
 ZKPREF_TYPE ZKPREF::getType(const std::string &key) const {
   if (!settings) return ZKPREF_TYPE_NONE;
-  const QString user_key = key_text(key);
-  const QString plain = shared_key(*settings, user_key);
-  SharedLayers &layers = shared_layers();
-  const QSettings *machine = layers.first_level_settings.get();
-  const QSettings *site = layers.second_level_settings.get();
-
-  // Every platform's variant in every layer comes before any plain key; a
-  // layer whose file holds no variant at all is not asked for one.
-  const bool user_variants = may_hold_any_variant(*settings);
-  const bool machine_variants = machine && may_hold_any_variant(*machine);
-  const bool site_variants = site && may_hold_any_variant(*site);
-  QVariant entry;
-  bool found = false;
-  for (int p = ZKPREF_PLATFORM_WINDOWS;
-       p <= ZKPREF_PLATFORM_DARWIN && !found && (user_variants || machine_variants || site_variants); ++p) {
-    const QString suffix = QStringLiteral(":os=") + QLatin1String(platforms[p]);
-    found = (user_variants && entry_of(*settings, user_key + suffix, entry)) ||
-            (machine_variants && entry_of(*machine, plain + suffix, entry)) ||
-            (site_variants && entry_of(*site, plain + suffix, entry));
-  }
-  if (!found)
-    found = entry_of(*settings, user_key, entry) || (machine && entry_of(*machine, plain, entry)) ||
-            (site && entry_of(*site, plain, entry));
-  if (!found) return ZKPREF_TYPE_NONE;
-
-  return record_type(entry);
+  return key_type(*settings, key_text(key), ZKPREF_PLATFORM_NONE, nullptr);
 }
 
 ZKPrefSource ZKPREF::getKeySource(const char *key) const {

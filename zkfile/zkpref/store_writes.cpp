@@ -80,6 +80,25 @@ QString type_text(const char *name) {
   return QString::fromLatin1(name);
 }
 
+// Attributes the file carried for the key, and an earlier comment, stay.
+// A record holding only what this write replaces, as nearly every record
+// does, is made afresh rather than copied and then overwritten.
+QVariantMap written_record(QVariant &entry, const QString &dt, const QVariant &value, const std::string &comment) {
+  bool fresh = true;
+  if (entry.metaType() == QMetaType::fromType<QVariantMap>()) {
+    const QVariantMap &old = *static_cast<const QVariantMap *>(entry.constData());
+    for (auto it = old.keyBegin(); it != old.keyEnd() && fresh; ++it)
+      fresh = *it == words::type_field() || *it == words::value_field() ||
+              (!comment.empty() && *it == words::comment_field());
+  }
+  QVariantMap record = fresh ? QVariantMap() : entry.toMap();
+  entry.clear();
+  record.insert(words::type_field(), dt);
+  record.insert(words::value_field(), value);
+  if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
+  return record;
+}
+
 bool known_type(ZKPREF_TYPE type) { return type >= ZKPREF_TYPE_NONE && type <= ZKPREF_TYPE_BOOL; }
 
 }  // namespace
@@ -95,32 +114,18 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   const bool variant = osAttribute > ZKPREF_PLATFORM_NONE && osAttribute <= ZKPREF_PLATFORM_DARWIN;
   if (variant) storage += words::platform_suffix() + QLatin1String(platforms[osAttribute]);
 
-  // Where no layer holds any variant, the key's type is that of its plain
-  // key, and the user's record of it is the one this write keeps: one
-  // lookup of the user's file serves both.
+  // The user's record this write replaces is asked once, by the same walk
+  // that finds the key's type wherever that walk asks it.
   QVariant entry;
-  ZKPREF_TYPE existing = ZKPREF_TYPE_NONE;
-  if (!variant && !any_layer_may_hold_variants(*settings)) {
-    if (entry_of(*settings, storage, entry))
-      existing = record_type(entry);
-    else
-      existing = shared_plain_type(shared_key(*settings, text));
-  } else {
-    existing = getType(key);
-    entry = settings->value(storage);
-  }
+  const ZKPREF_TYPE existing =
+      key_type(*settings, text, variant ? osAttribute : ZKPREF_PLATFORM_NONE, &entry);
   if (existing != ZKPREF_TYPE_NONE && std::strcmp(zkpref_type_strings[existing], new_type) != 0) {
     zkerr_throw(-1, ZKERR_WARNING, "%s: Incorrect value of type '%s' is being set for existing '%s' type key('%s')\n",
                 "set", new_type, zkpref_type_strings[existing], key.c_str());
     return ZKPREF_FAILURE;
   }
 
-  // Attributes the file carried for this key, and an earlier comment, stay.
-  QVariantMap record = entry.toMap();
-  entry.clear();
-  record.insert(words::type_field(), type_text(new_type));
-  record.insert(words::value_field(), value);
-  if (!comment.empty()) record.insert(words::comment_field(), key_text(comment));
+  QVariantMap record = written_record(entry, type_text(new_type), value, comment);
   settings->setValue(storage, record);
   if (variant) variant_written(*settings, osAttribute == running_platform);
   return ZKPREF_SUCCESS;

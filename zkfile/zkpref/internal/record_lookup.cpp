@@ -135,22 +135,54 @@ Answer lookup(const QSettings &user, std::string_view key) {
   return lookup_shared(user, key);
 }
 
-bool any_layer_may_hold_variants(const QSettings &user) {
+ZKPREF_TYPE key_type(const QSettings &user, const QString &user_key, int form, QVariant *kept) {
   SharedLayers &layers = shared_layers();
   const QSettings *machine = layers.first_level_settings.get();
   const QSettings *site = layers.second_level_settings.get();
-  return may_hold_any_variant(user) || (machine && may_hold_any_variant(*machine)) ||
-         (site && may_hold_any_variant(*site));
-}
+  // Inside a group the shared layers need a key of their own: made only
+  // when the user's layer does not answer.
+  QString plain;
+  bool plain_made = false;
+  auto shared = [&]() -> const QString & {
+    if (!plain_made) plain = shared_key(user, user_key), plain_made = true;
+    return plain;
+  };
 
-ZKPREF_TYPE shared_plain_type(const QString &shared) {
-  SharedLayers &layers = shared_layers();
-  const QSettings *machine = layers.first_level_settings.get();
-  const QSettings *site = layers.second_level_settings.get();
+  const bool user_variants = may_hold_any_variant(user);
+  const bool machine_variants = machine && may_hold_any_variant(*machine);
+  const bool site_variants = site && may_hold_any_variant(*site);
+  // A form the user's file cannot hold is known absent without asking.
+  bool kept_known = !kept || (form != ZKPREF_PLATFORM_NONE && !user_variants);
+  if (kept && kept_known) *kept = QVariant();
+
+  // The record that answers: the kept one itself when the user's form
+  // answers, so it is not copied.
   QVariant entry;
-  if ((machine && entry_of(*machine, shared, entry)) || (site && entry_of(*site, shared, entry)))
-    return record_type(entry);
-  return ZKPREF_TYPE_NONE;
+  const QVariant *answer = &entry;
+  auto ask_user = [&](const QString &key, int key_form) {
+    if (!kept || key_form != form) return entry_of(user, key, entry);
+    kept_known = true;
+    if (!entry_of(user, key, *kept)) return false;
+    answer = kept;
+    return true;
+  };
+  bool found = false;
+  for (int p = ZKPREF_PLATFORM_WINDOWS;
+       p <= ZKPREF_PLATFORM_DARWIN && !found && (user_variants || machine_variants || site_variants); ++p) {
+    const QString suffix = words::platform_suffix() + QLatin1String(platforms[p]);
+    found = (user_variants && ask_user(user_key + suffix, p)) ||
+            (machine_variants && entry_of(*machine, shared() + suffix, entry)) ||
+            (site_variants && entry_of(*site, shared() + suffix, entry));
+  }
+  if (!found)
+    found = ask_user(user_key, ZKPREF_PLATFORM_NONE) || (machine && entry_of(*machine, shared(), entry)) ||
+            (site && entry_of(*site, shared(), entry));
+  if (!kept_known) {
+    const QString key =
+        form == ZKPREF_PLATFORM_NONE ? user_key : user_key + words::platform_suffix() + QLatin1String(platforms[form]);
+    entry_of(user, key, *kept);
+  }
+  return found ? record_type(*answer) : ZKPREF_TYPE_NONE;
 }
 
 template <>

@@ -40,13 +40,14 @@ Answer lookup(const QSettings &user, std::string_view key);
 // for "bool" and also for a missing or any other type name.
 ZKPREF_TYPE record_type(const QVariant &entry);
 
-// False only when none of the user's and shared layers may hold a variant
-// of any platform, so that a key's type is that of its plain key.
-bool any_layer_may_hold_variants(const QSettings &user);
-
-// The type of a plain key the user's layer does not hold, as the shared
-// layers give it (group + "/" + key inside a group); none when they do not.
-ZKPREF_TYPE shared_plain_type(const QString &shared);
+// The type a key has across the layers: every platform's variant in every
+// layer before any plain key, the first record found naming it; none when
+// no layer holds the key. With kept, also the user's entry under the form
+// a write of platform form would replace (ZKPREF_PLATFORM_NONE: the plain
+// key), invalid when the user does not hold it: that lookup is shared with
+// the walk whenever the walk asks it, and skipped where the user's file
+// cannot hold the form.
+ZKPREF_TYPE key_type(const QSettings &user, const QString &user_key, int form, QVariant *kept);
 
 // The name Qt gives T's variant type, as the record's "dt" holds it.
 template <typename T>
