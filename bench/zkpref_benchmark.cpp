@@ -378,6 +378,18 @@ void BM_Floor_TrivialFormatSetAllSync(benchmark::State &state) {
 }
 BENCHMARK(BM_Floor_TrivialFormatSetAllSync)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMicrosecond);
 
+// Floor: the one lookup of each key that a set cannot do without, since it
+// must refuse a value of another type than the record it replaces.
+void BM_Floor_TypeCheckLookups(benchmark::State &state) {
+  const int count = static_cast<int>(state.range(0));
+  const Keys &k = keys(count);
+  QSettings settings(trivial_file(count), trivial_format());
+  for (auto _ : state)
+    for (int i = 0; i < count; ++i) benchmark::DoNotOptimize(settings.value(k.text[i]));
+  per_key(state, count);
+}
+BENCHMARK(BM_Floor_TypeCheckLookups)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMicrosecond);
+
 // Floor: Qt's stream writer producing the file into memory, then the save
 // file taking the bytes and committing them.
 void BM_Floor_QtWriterAndCommit(benchmark::State &state) {
@@ -533,3 +545,4 @@ int main(int argc, char **argv) {
   std::filesystem::remove_all(root);
   return unrecognized ? 1 : 0;
 }
+
