@@ -1,5 +1,9 @@
 // Cost of the preference store side by side with a QSettings INI file and
 // with the parts the store is built on, each measured alone (its floor).
+// Ratios between cases timed apart drift on a shared machine; compare them
+// over repetitions run in random order, e.g.
+//   --benchmark_repetitions=15 --benchmark_enable_random_interleaving=true
+//   --benchmark_report_aggregates_only=true
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -545,4 +549,3 @@ int main(int argc, char **argv) {
   std::filesystem::remove_all(root);
   return unrecognized ? 1 : 0;
 }
-
