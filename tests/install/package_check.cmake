@@ -77,7 +77,8 @@ foreach(flag IN LISTS flags)
   endif()
 endforeach()
 foreach(file include/hestrel/zkerr.h include/hestrel/hestrel_export.h ${libdir}/libhestrel.so.0
-             share/doc/hestrel/api.md share/doc/hestrel/README.md)
+             share/doc/hestrel/docs/api.md share/doc/hestrel/README.md
+             share/doc/hestrel/examples/example.c)
   if(NOT EXISTS ${root}/usr/${file})
     message(FATAL_ERROR "${file} not installed under ${root}/usr")
   endif()
