@@ -123,6 +123,19 @@ if(NOT rc EQUAL 0 OR NOT out STREQUAL "host done\n" OR NOT err MATCHES "zkfile_m
   message(FATAL_ERROR "a host's own failure or errHand_zkfile took over (${rc}):\n${out}\n${err}")
 endif()
 
+# A required component that cannot be had fails the configure with its
+# reason, not only with hestrel_FOUND set to FALSE.
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR}/consumer_c_components
+                        -B ${WORK_DIR}/consumer_c_components ${generator}
+                        -DCMAKE_PREFIX_PATH=${root}/usr -DCMAKE_C_COMPILER=${C_COMPILER} "-DCOMPONENTS=Qt;Nope"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+# CMake wraps the reason over lines.
+string(REGEX REPLACE "[ \n]+" " " flat "${out}")
+if(rc EQUAL 0 OR NOT flat MATCHES "Reason given by package: the component Qt needs the CXX language enabled; "
+   OR NOT flat MATCHES "the package has no component Nope")
+  message(FATAL_ERROR "a missing component's reason was not given (${rc}):\n${out}")
+endif()
+
 consumer(consumer_fortran -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON -DCMAKE_DISABLE_FIND_PACKAGE_Threads=ON)
 expect(${WORK_DIR}/consumer_fortran/consumer_fortran "fortran 2 b.dat 1\n")
 
