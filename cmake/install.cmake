@@ -46,8 +46,12 @@ foreach(pc hestrel hestrel-qt)
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()
 
-# share/doc/hestrel: what a user reads beside the headers.
+# share/doc/hestrel: what a user reads beside the headers, laid out as in the
+# source tree (README.md beside docs/ and examples/), so that every relative
+# link works in both places.
 file(GLOB hestrel_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
-              ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${hestrel_docs}
-  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+              ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT doc)
+install(FILES ${hestrel_docs} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT doc)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT doc)

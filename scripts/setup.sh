@@ -21,7 +21,7 @@ option_value() {
 packages=(build-essential cmake pkg-config gfortran
           qt6-base-dev libboost-filesystem-dev libboost-system-dev libboost-dev
           libxml2-dev libssl-dev libabsl-dev python3 python3-dev)
-[ "$(option_value BUILD_TESTING ON)" = ON ] && packages+=(libgtest-dev libgmock-dev libxml2-utils)
+[ "$(option_value BUILD_TESTING ON)" = ON ] && packages+=(libgtest-dev libgmock-dev libxml2-utils clang-format)
 [ "$(option_value HESTREL_BENCHMARKS ON)" = ON ] && packages+=(libbenchmark-dev)
 [ "$(option_value HESTREL_FUZZERS OFF)" = ON ] && packages+=("${fuzz_packages[@]}")
 install_missing "${packages[@]}"

@@ -28,7 +28,9 @@ enum {
 
 /* Handle -1 is the default handler, 0 the deprecation handler; 1 and up are
  * made by zkerr_new. Unless noted, functions return 1 on success and 0 when
- * the handle names no handler (nothing is changed then). */
+ * the handle names no handler (nothing is changed then). A null output
+ * pointer (zkerr_new, zkerr_get_level, zkerr_maxlevel, zkerr_print_state)
+ * gives 0 and a WARNING on handle -1, and changes nothing. */
 
 /* Stores the lowest free handle in *handle and returns 1. Only when no
  * memory for another handler can be had it stores -2, a handle that names no

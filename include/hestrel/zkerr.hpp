@@ -29,9 +29,17 @@ class HESTREL_API CaptureZKErr {
   CaptureZKErr &operator=(const CaptureZKErr &) = delete;
   ~CaptureZKErr();
 
+  // Ends the capture; a second call does nothing.
   void restore();
+  // What was captured. While the capture is active this takes the text: the
+  // handler's collected text is cleared (and its highest level set back to
+  // 1), so a second call returns only what was raised after the first, ""
+  // when nothing was. After restore() it returns the same text every time.
   std::string getMessages();
+  // The two below call getMessages() and take the text the same way: after
+  // one of them during the capture, getMessagesOrDefault gives the fallback.
   std::string getMessagesOrDefault(const std::string &fallback);
+  // message alone when nothing was captured, else message, ":\n " and the text.
   std::string addMessagesAsDetails(const std::string &message);
 
  private:

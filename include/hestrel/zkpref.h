@@ -143,8 +143,10 @@ HESTREL_API void zkpref_end_os_attribute(ZKpref handle);
 HESTREL_API char *zkpref_get_settings_file(ZKpref handle);
 
 /* The user file's group tree below the current group, breadth-first, at most
- * depth levels (0: all). Returns the number of levels; *names is a new array
- * of *count new texts, or NULL with count 0. Free each text and the array. */
+ * depth levels (0: all). Returns the number of levels (1 when there are no
+ * subgroups), not a ZKpref_Err; 0 only when the texts cannot be copied.
+ * *names is a new array of *count new texts, or NULL with count 0. Free each
+ * text and the array. */
 HESTREL_API int zkpref_get_subgroups(ZKpref handle, int depth, char ***names, int *count);
 /* Every key of the type below group, in any file, in ascending order of its
  * path: 0, 3 (some values did not convert; the others are listed), 4 none,

@@ -1,7 +1,9 @@
 // The handler table and the raise: handles, thresholds, routes, the message
 // buffer's cut, callbacks and the level texts.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -129,6 +131,58 @@ TEST_F(ZkerrTable, HandlesThatNameNoHandlerChangeNothing) {
   }
   EXPECT_EQ(level, 99u);
   EXPECT_EQ(state, 99);
+}
+
+// A null output is refused with the function's failure result and a
+// WARNING, whether the handle names a handler or not, and nothing changes:
+// the call with an output answers as before (only handle -1 counts the
+// WARNING in its highest level) and no handler is made.
+TEST_F(ZkerrTable, NullOutputsFailWithAWarning) {
+  int made = 0;
+  ASSERT_EQ(zkerr_new(&made), 1);
+  struct Case {
+    const char *warning;
+    int (*refused)(int handle);
+    long (*answer)(int handle);  // the value stored, or -1 for a result of 0
+  } cases[] = {
+      {"WARNING zkerr_new(): null handle pointer\n", [](int) { return zkerr_new(nullptr); },
+       [](int) -> long {
+         int handle = 0;
+         if (zkerr_new(&handle) != 1) return -1;
+         zkerr_delete(handle);
+         return 1;
+       }},
+      {"WARNING zkerr_get_level(): null level pointer\n", [](int handle) { return zkerr_get_level(handle, nullptr); },
+       [](int handle) -> long {
+         unsigned int level = 0;
+         return zkerr_get_level(handle, &level) == 1 ? level : -1;
+       }},
+      {"WARNING zkerr_maxlevel(): null level pointer\n", [](int handle) { return zkerr_maxlevel(handle, nullptr); },
+       [](int handle) -> long {
+         unsigned int level = 0;
+         return zkerr_maxlevel(handle, &level) == 1 ? level : -1;
+       }},
+      {"WARNING zkerr_print_state(): null state pointer\n",
+       [](int handle) { return zkerr_print_state(handle, nullptr); },
+       [](int handle) -> long {
+         int state = 0;
+         return zkerr_print_state(handle, &state) == 1 ? state : -1;
+       }},
+  };
+  const bool counts_warning[] = {false, false, true, false};
+  for (std::size_t row = 0; row < std::size(cases); ++row) {
+    const Case &c = cases[row];
+    for (int handle : {-1, 0, made, 7}) {
+      SCOPED_TRACE(testing::Message() << c.warning << "on handle " << handle);
+      const long before = c.answer(handle);
+      const std::size_t table_size = hestrel::errors::handlers->size();
+      testing::internal::CaptureStderr();
+      EXPECT_EQ(c.refused(handle), 0);
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), c.warning);
+      EXPECT_EQ(hestrel::errors::handlers->size(), table_size);
+      EXPECT_EQ(c.answer(handle), counts_warning[row] && handle == -1 ? std::max(before, 4L) : before);
+    }
+  }
 }
 
 TEST_F(ZkerrTable, NewHandlerWritesNothingButCountsLevels) {

@@ -77,7 +77,8 @@ foreach(flag IN LISTS flags)
   endif()
 endforeach()
 foreach(file include/hestrel/zkerr.h include/hestrel/hestrel_export.h ${libdir}/libhestrel.so.0
-             share/doc/hestrel/api.md share/doc/hestrel/README.md)
+             share/doc/hestrel/docs/api.md share/doc/hestrel/README.md
+             share/doc/hestrel/examples/example.c)
   if(NOT EXISTS ${root}/usr/${file})
     message(FATAL_ERROR "${file} not installed under ${root}/usr")
   endif()
@@ -120,6 +121,19 @@ execute_process(COMMAND ${WORK_DIR}/consumer_c/host_names RESULT_VARIABLE rc
                 OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 0 OR NOT out STREQUAL "host done\n" OR NOT err MATCHES "zkfile_mkdir: Null path")
   message(FATAL_ERROR "a host's own failure or errHand_zkfile took over (${rc}):\n${out}\n${err}")
+endif()
+
+# A required component that cannot be had fails the configure with its
+# reason, not only with hestrel_FOUND set to FALSE.
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR}/consumer_c_components
+                        -B ${WORK_DIR}/consumer_c_components ${generator}
+                        -DCMAKE_PREFIX_PATH=${root}/usr -DCMAKE_C_COMPILER=${C_COMPILER} "-DCOMPONENTS=Qt;Nope"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+# CMake wraps the reason over lines.
+string(REGEX REPLACE "[ \n]+" " " flat "${out}")
+if(rc EQUAL 0 OR NOT flat MATCHES "Reason given by package: the component Qt needs the CXX language enabled; "
+   OR NOT flat MATCHES "the package has no component Nope")
+  message(FATAL_ERROR "a missing component's reason was not given (${rc}):\n${out}")
 endif()
 
 consumer(consumer_fortran -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON -DCMAKE_DISABLE_FIND_PACKAGE_Threads=ON)

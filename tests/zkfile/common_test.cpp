@@ -1,5 +1,6 @@
 // Shell quoting, the interruption-proof line reader, the web-access and
 // ulvastro questions, scratch-project names and the support request text.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -94,7 +95,32 @@ TEST(ShellQuoting, ResultMustFitThePathLimit) {
 }
 
 volatile sig_atomic_t interruptions = 0;
-void count_interruption(int) { interruptions = interruptions + 1; }
+int observed_fd = -1;
+// Counts the signal and tells its sender, who sends the next one only then:
+// two signals never merge into one delivery.
+void count_interruption(int) {
+  interruptions = interruptions + 1;
+  const char byte = 'i';
+  ssize_t written = write(observed_fd, &byte, 1);
+  (void)written;
+}
+
+// Waits until the process sleeps (state S in its stat file), as it does
+// blocked in a read: a signal sent then interrupts that read.
+bool wait_until_sleeping(const char *stat_path) {
+  for (;;) {
+    char text[512];
+    const int fd = open(stat_path, O_RDONLY);
+    if (fd < 0) return false;
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return false;
+    text[n] = '\0';
+    const char *end_of_name = std::strrchr(text, ')');
+    if (end_of_name && end_of_name[1] == ' ' && end_of_name[2] == 'S') return true;
+    usleep(1000);
+  }
+}
 
 TEST(FgetsSafe, ReadsOnAfterInterruptionsAndEndsWithNull) {
   // A handler without SA_RESTART makes a blocked read fail with EINTR.
@@ -102,38 +128,50 @@ TEST(FgetsSafe, ReadsOnAfterInterruptionsAndEndsWithNull) {
   action.sa_handler = count_interruption;
   sigemptyset(&action.sa_mask);
   struct sigaction previous {};
+  int fds[2], observed[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(pipe(observed), 0);
+  observed_fd = observed[1];
+  interruptions = 0;
   ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
 
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  pid_t parent = getpid();
-  pid_t child = fork();
+  // The child interrupts the parent's blocked read five times, one signal
+  // after the other, then writes the text.
+  const pid_t parent = getpid();
+  const std::string stat_path = "/proc/" + std::to_string(parent) + "/stat";
+  const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
+    alarm(60);
     close(fds[0]);
+    close(observed[1]);
     for (int i = 0; i < 5; ++i) {
-      usleep(20000);
+      char byte;
+      if (!wait_until_sleeping(stat_path.c_str())) _exit(2);
       kill(parent, SIGUSR1);
+      if (read(observed[0], &byte, 1) != 1) _exit(3);
     }
-    usleep(20000);
     ssize_t written = write(fds[1], "first line\nrest", 15);
     _exit(written == 15 ? 0 : 1);
   }
   close(fds[1]);
+  close(observed[0]);
   FILE *stream = fdopen(fds[0], "r");
   ASSERT_NE(stream, nullptr);
-  char line[64];
-  ASSERT_EQ(fgets_safe(line, sizeof line, stream), line);
+  char line[64] = "";
+  EXPECT_EQ(fgets_safe(line, sizeof line, stream), line);
   EXPECT_STREQ(line, "first line\n");
-  ASSERT_EQ(fgets_safe(line, sizeof line, stream), line);
+  EXPECT_EQ(fgets_safe(line, sizeof line, stream), line);
   EXPECT_STREQ(line, "rest");
   EXPECT_EQ(fgets_safe(line, sizeof line, stream), nullptr);
   std::fclose(stream);
   int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(waitpid(child, &status, 0), child);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(interruptions, 5);
   sigaction(SIGUSR1, &previous, nullptr);
+  close(observed[1]);
+  observed_fd = -1;
 }
 
 TEST(FgetsSafe, NullBufferOrStreamIsRefused) {

@@ -1,17 +1,16 @@
 // What must keep holding while processes die and crowd one preference file:
-// a sync or close killed at any moment leaves the file whole, writers beside
+// a sync or close killed at any step leaves the file whole, writers beside
 // readers lose no key, and a file cut after any byte still opens.
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <QtCore/QBuffer>
@@ -48,30 +47,65 @@ std::string one_whole_round(const std::string &path) {
   return rounds.size() == 1 ? "" : "file mixes rounds";
 }
 
-pid_t start_sync_loop(const char *mode) {
+// How a run of the sync loop under the step shim went: the steps it
+// announced, and its wait status.
+struct StepRun {
+  int steps = 0;
+  int status = 0;
+  bool killed() const { return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL; }
+};
+
+// Runs the sync loop in the given mode, stopped before each step of writing
+// until it is let go; killed right before step kill_at (counted from 1), or
+// let run to its end when kill_at is 0.
+StepRun run_sync_loop(const char *mode, int kill_at) {
+  StepRun run;
+  int channel[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM, 0, channel) != 0) return run;
   const pid_t pid = fork();
   if (pid == 0) {
+    close(channel[0]);
+    setenv("HESTREL_STEP_FD", std::to_string(channel[1]).c_str(), 1);
+    setenv("LD_PRELOAD", HESTREL_ZKPREF_STEP_SHIM, 1);
+    // A sanitizer runtime otherwise insists on coming first.
+    setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
+    alarm(60);
     execl(HESTREL_ZKPREF_SYNC_LOOP, HESTREL_ZKPREF_SYNC_LOOP, mode, static_cast<char *>(nullptr));
     _exit(127);
   }
-  return pid;
+  close(channel[1]);
+  char byte;
+  while (read(channel[0], &byte, 1) == 1) {
+    if (++run.steps == kill_at) {
+      kill(pid, SIGKILL);
+      break;
+    }
+    if (send(channel[0], &byte, 1, MSG_NOSIGNAL) != 1) break;
+  }
+  close(channel[0]);
+  waitpid(pid, &run.status, 0);
+  return run;
 }
 
 using Endurance = zkpref_test::PrefTest;
 
-TEST_F(Endurance, SyncOrCloseKilledAtAnyMomentLeavesTheFileWhole) {
-  int status = 0;
-  const pid_t once = start_sync_loop("once");
-  ASSERT_EQ(waitpid(once, &status, 0), once);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+// Killed right before any step of a sync or a close, within the first three
+// rounds, the file holds one whole round.
+TEST_F(Endurance, SyncOrCloseKilledAtAnyStepLeavesTheFileWhole) {
+  const StepRun once = run_sync_loop("once", 0);
+  ASSERT_TRUE(WIFEXITED(once.status) && WEXITSTATUS(once.status) == 0) << once.status;
+  // Making the file and writing one round; each later round takes about as many.
+  ASSERT_GT(once.steps, 0) << "the shim announced no step";
+  ASSERT_EQ(one_whole_round(user_file()), "");
   std::mt19937 random(4242);
   for (const char *mode : {"loop", "close"}) {
     for (int kill_round = 0; kill_round < 10; ++kill_round) {
-      const pid_t loop = start_sync_loop(mode);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 80));
-      kill(loop, SIGKILL);
-      ASSERT_EQ(waitpid(loop, &status, 0), loop);
-      EXPECT_EQ(one_whole_round(user_file()), "") << mode << " kill " << kill_round;
+      const int kill_at = 1 + static_cast<int>(random() % (3 * once.steps));
+      SCOPED_TRACE(testing::Message() << mode << " killed before step " << kill_at);
+      const StepRun run = run_sync_loop(mode, kill_at);
+      EXPECT_TRUE(run.killed()) << run.status;
+      EXPECT_EQ(run.steps, kill_at);
+      EXPECT_EQ(one_whole_round(user_file()), "");
     }
   }
   EXPECT_FALSE(std::filesystem::exists(user_file() + ".corrupt"));

@@ -50,10 +50,23 @@ using hestrel::errors::handler_tag;
 using hestrel::errors::lookup;
 using hestrel::errors::no_handle;
 
+namespace {
+
+// A null output has nowhere to take the answer: refused with a WARNING on
+// the default handler, as the other modules refuse theirs.
+bool refuse_null_output(const void *out, const char *message) {
+  if (out) return false;
+  zkerr_throw(-1, 4, "%s", message);
+  return true;
+}
+
+}  // namespace
+
 extern "C" {
 
 int zkerr_new(int *handle) {
   using hestrel::errors::handlers;
+  if (refuse_null_output(handle, "zkerr_new(): null handle pointer\n")) return 0;
   *handle = -1;
   std::size_t slot = 0;
   try {
@@ -99,6 +112,7 @@ int zkerr_level(int handle, unsigned int level) {
 }
 
 int zkerr_get_level(int handle, unsigned int *level) {
+  if (refuse_null_output(level, "zkerr_get_level(): null level pointer\n")) return 0;
   handler_tag *h = lookup(handle);
   if (!h) return 0;
   *level = h->level;
@@ -121,6 +135,7 @@ int zkerr_window(int handle, int (*callback)(char *)) {
 }
 
 int zkerr_maxlevel(int handle, unsigned int *level) {
+  if (refuse_null_output(level, "zkerr_maxlevel(): null level pointer\n")) return 0;
   handler_tag *h = lookup(handle);
   if (!h) return 0;
   *level = h->maxlevel;
@@ -161,6 +176,7 @@ int zkerr_restore_print(int handle) {
 }
 
 int zkerr_print_state(int handle, int *state) {
+  if (refuse_null_output(state, "zkerr_print_state(): null state pointer\n")) return 0;
   handler_tag *h = lookup(handle);
   if (!h) return 0;
   *state = h->suppress_print ? 0 : 1;
