@@ -69,6 +69,44 @@ TEST_F(GlobTest, TranslationTable) {
   EXPECT_EQ(g_messages, "");
 }
 
+// Inside "[...]" the characters are the set's members as they stand, read
+// as the expression compiler reads a set ("]" first is a member, "^" first
+// complements); outside it the translation table holds. A "[" that no "]"
+// closes opens no set: the table goes on, and the compiler judges the rest.
+const Case kSetCases[] = {
+    {"[._]x", ".x", true},      {"[._]x", "_x", true},       {"[._]x", "\\x", false},
+    {"[ab.]", ".", true},       {"[ab.]", "\\", false},     {"[?]", "?", true},
+    {"[?]", ".", false},        {"[*]", "*", true},          {"[*]", ".", false},
+    {"[*]", "", false},         {"[#]", "#", true},          {"[#]", "5", false},
+    {"[* ]x", " x", true},      {"[* ]x", "x", false},       {"[]*]", "]", true},
+    {"[]*]", "*", true},        {"[]*]", ".", false},        {"[^.]", ".", false},
+    {"[^.]", "\\", true},       {"[^.]", "a", true},         {"[^]?]", "?", false},
+    {"[^]?]", "]", false},      {"[^]?]", "a", true},        {"[a-c.]", "b", true},
+    {"[a-c.]", "d", false},     {"[a]*.txt", "abc.txt", true}, {"[a]*.txt", "ab.txt", true},
+    {"[a]*.txt", "abxtxt", false}, {"[a]*.txt", "b.txt", false}, {"[0-9]#", "55", true},
+    {"[0-9]#", "5x", false},    {"[ab]?[.]", "ax.", true},   {"[ab]?[.]", "axy", false},
+    {"\\[.]", "[.]", true},     {"\\[.]", "[x]", false},     {"\\[x.", "[x.", true},
+    {"[#", "[", true},          {"[#", "7", true},           {"[#", "x", false},
+};
+
+TEST_F(GlobTest, BracketSetsKeepTheirMembers) {
+  for (const Case &c : kSetCases) {
+    SCOPED_TRACE(std::string(c.pattern) + " ~ " + c.subject);
+    int h = compiled({c.pattern});
+    EXPECT_EQ(zktoken_regex_index(h, c.subject), c.matches ? 0 : -1);
+    zktoken_delete(h);
+  }
+  EXPECT_EQ(g_messages, "");
+}
+
+TEST_F(GlobTest, UnclosedSetDoesNotCompile) {
+  int h = compiled({"[a.", "a*"});
+  EXPECT_EQ(g_messages, regex_fatal("unmatched []"));
+  g_messages.clear();
+  EXPECT_EQ(zktoken_regex_index(h, "a."), 1);
+  zktoken_delete(h);
+}
+
 TEST_F(GlobTest, FirstMatchingPatternWins) {
   int h = -1;
   ASSERT_EQ(zktoken_new(&h, "*.txt a* # b?", nullptr, nullptr, nullptr, nullptr, nullptr), 0);

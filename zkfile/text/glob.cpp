@@ -19,10 +19,32 @@ namespace {
 // many characters with its NUL.
 constexpr std::size_t kExpressionBuffer = 10000;
 
+// The length of the set that opens at c, through its closing "]", read as
+// the expression compiler reads it: a "]" first (after an optional "^") is a
+// member. 0 when no "]" closes it, and then the "[" is not a set.
+std::size_t set_length(const char *c) {
+  const char *member = c + 1;
+  if (*member == '^') ++member;
+  if (*member == ']') ++member;
+  const char *close = std::strchr(member, ']');
+  return close ? static_cast<std::size_t>(close - c) + 1 : 0;
+}
+
 // Translates one glob token; false when the expression would not fit.
 bool translate(const char *glob, std::string &expr) {
   expr.assign("^");
   for (const char *c = glob; *c; ++c) {
+    // A set's characters are the set's members, passed as they stand: a "."
+    // or "*" there is that character, and a backslash added there would be
+    // a member too, since the compiler takes it literally inside a set.
+    if (*c == '[') {
+      if (std::size_t length = set_length(c)) {
+        expr.append(c, length);
+        c += length - 1;
+        if (expr.size() >= kExpressionBuffer) return false;
+        continue;
+      }
+    }
     switch (*c) {
       case '*':
         expr += ".*";
