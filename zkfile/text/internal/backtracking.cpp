@@ -191,36 +191,40 @@ Backtracker::Next Backtracker::start_repetition(Frame &frame, const unsigned cha
   frame.loop_reports = reports_;
   frame.next_row = nullptr;
   frame.own_row = nullptr;
-  if (rest_known_to_fail(frame)) {
-    if (abandoned_) return finish(false);
-    frame.count = frame.least;
+  const unsigned char *operand = node_operand(node);
+  if (!is_simple(node_op(operand))) {
+    report("internal foulup");
+    frame.count = 0;
   } else {
-    const unsigned char *operand = node_operand(node);
-    if (!is_simple(node_op(operand))) {
-      report("internal foulup");
-      frame.count = 0;
-    } else {
-      reginput_ = run_end(operand, frame.save);
-      frame.count = static_cast<std::size_t>(reginput_ - frame.save);
-    }
-    if (frame.count < frame.least) return finish(false);
+    frame.count = counts_left(frame, operand);
+    if (abandoned_) return finish(false);
   }
+  if (frame.count < frame.least) return finish(false);
   return try_repetition(frame);
 }
 
-// The same repetition one character on runs to the same end and tried every
-// count but the longest of this one: when it failed, those tries fail again
-// here, as deep as they went there, and only the least count is left.
-bool Backtracker::rest_known_to_fail(Frame &frame) {
-  const unsigned char *operand = node_operand(frame.node);
-  if (!memo_.active() || !matches_once(operand, frame.save)) return false;
-  if (frame.least != 0 && !matches_once(operand, frame.save + 1)) return false;
-  const FailureMemo::Row *own = memo_.row(frame.node);
-  const unsigned stored = own ? FailureMemo::failed(own, position(frame.save + 1)) : 0;
-  if (!stored) return false;
-  frame.loop_below = stored - 1;
-  if (frame.loop_below > 0 && frames_.size() + frame.loop_below - 1 >= max_match_depth) abandon("recursion too deep");
-  return true;
+// The longest count still worth a try. The same repetition entered later in
+// the same run reaches the same end, so once it failed at q, its tries are
+// the tries here from q + least on: they fail again, as deep as they went
+// there, and only the counts before them are left. The run is counted no
+// further than the first such q, so a repetition entered at every position
+// of a long run costs time in proportion to the run, not to its square
+// (a[ab]* twenty times then x, on 1880 characters: 82 ms before, 0.87 ms
+// after, the C library 2.6 ms; a.* forty times then x$: 151 ms, 1.7 ms).
+std::size_t Backtracker::counts_left(Frame &frame, const unsigned char *operand) {
+  const FailureMemo::Row *own = memo_.active() ? memo_.row(frame.node) : nullptr;
+  if (!own) return static_cast<std::size_t>(run_end(operand, frame.save) - frame.save);
+  const char *at = frame.save;
+  while (matches_once(operand, at)) {
+    ++at;
+    if (const unsigned stored = FailureMemo::failed(own, position(at))) {
+      frame.loop_below = stored - 1;
+      if (frame.loop_below > 0 && frames_.size() + frame.loop_below - 1 >= max_match_depth)
+        abandon("recursion too deep");
+      return static_cast<std::size_t>(at - frame.save) + frame.least - 1;
+    }
+  }
+  return static_cast<std::size_t>(at - frame.save);
 }
 
 // The rest of the program after frame.count repetitions, then after fewer;

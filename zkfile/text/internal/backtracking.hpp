@@ -69,7 +69,7 @@ class Backtracker {
   Next start_group(Frame &frame, const unsigned char *node, Waits kind);
   Next resume_group(Frame &frame, bool found);
   Next start_repetition(Frame &frame, const unsigned char *node);
-  bool rest_known_to_fail(Frame &frame);
+  std::size_t counts_left(Frame &frame, const unsigned char *operand);
   Next try_repetition(Frame &frame);
   int answer_without_entry(Frame &frame);
   Next resume_repetition(Frame &frame, bool found);
@@ -98,6 +98,7 @@ class Backtracker {
   FailureMemo memo_;
   // Frames in place for searches of a few levels; a frame takes about a
   // hundred bytes.
+  static_assert(sizeof(Frame) <= choice_point_size, "the bound counts a frame as this many bytes");
   ChoiceStack<Frame, 16, max_match_depth> frames_;
 };
 
