@@ -297,7 +297,7 @@ void Backtracker::known_failure(unsigned stored) {
   height_ = below;
 }
 
-int backtracking_search(zk_regexp *expression, const char *subject, const char *start) {
+int backtracking_search(zk_regexp *expression, const char *subject, const char *start, const FirstChars &starts) {
   Backtracker search(expression, subject);
   if (expression->anchored) return search.attempt(start);
   const char first = expression->first_char;
@@ -309,10 +309,10 @@ int backtracking_search(zk_regexp *expression, const char *subject, const char *
     }
     return 0;
   }
-  do {
+  for (; (scan = starts.next(subject, scan)) != nullptr; ++scan) {
     if (search.attempt(scan)) return 1;
-    if (search.abandoned()) return 0;
-  } while (*scan++ != '\0');
+    if (search.abandoned() || *scan == '\0') return 0;
+  }
   return 0;
 }
 

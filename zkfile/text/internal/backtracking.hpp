@@ -7,6 +7,7 @@
 
 #include "choice_stack.hpp"
 #include "failure_memo.hpp"
+#include "first_chars.hpp"
 #include "regexp_engine.hpp"
 #include "zk_regexp.h"
 
@@ -102,11 +103,12 @@ class Backtracker {
   ChoiceStack<Frame, 16, max_match_depth> frames_;
 };
 
-// The attempts from start on, in the order the hints give, each a full
-// search, the match fields cleared before; 1 at the first that matches.
-// Throws std::bad_alloc when the choice stack cannot grow.
+// The attempts from start on, in the order the hints give (without a first
+// character, at the positions starts leaves), each a full search, the match
+// fields cleared before; 1 at the first that matches. Throws std::bad_alloc
+// when the choice stack cannot grow.
 __attribute__((visibility("hidden"))) int backtracking_search(zk_regexp *expression, const char *subject,
-                                                              const char *start);
+                                                              const char *start, const FirstChars &starts);
 
 }  // namespace hestrel::text::regexp
 

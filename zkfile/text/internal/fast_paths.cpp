@@ -11,6 +11,7 @@
 #endif
 
 #include "internal/backtracking.hpp"
+#include "internal/first_chars.hpp"
 #include "internal/node_walk.hpp"
 #include "internal/regexp_engine.hpp"
 #include "zk_regexp.h"
@@ -143,6 +144,9 @@ struct WidthCursor {
 
 constexpr std::size_t no_fixed_width = static_cast<std::size_t>(-1);
 
+// The starts of a search that needs no set of first characters.
+constexpr FirstChars every_position{{0, 0, 0, 0}, false, true};
+
 // The width of a program that is one chain of simple nodes of fixed width
 // ending with RX_LINE_END before RX_END, or no_fixed_width.
 std::size_t fixed_width_to_end(const unsigned char *program) {
@@ -214,14 +218,17 @@ bool has_required(const zk_regexp *expression, const char *subject) {
   return false;
 }
 
-// The attempts of an unanchored search from the first position on: every
-// position, or only those that hold first when it is not the NUL.
-int search_positions(zk_regexp *expression, const char *subject, const char **resume) {
+// The attempts of an unanchored search from the first position on: only
+// those that hold first when it is not the NUL, else those starts leaves.
+// Without first, every position would be tried, so the match fields are
+// cleared even when starts leaves none.
+int search_positions(zk_regexp *expression, const char *subject, const FirstChars &starts, const char **resume) {
   const unsigned char *program = expression->program + 1;
   const char first = expression->first_char;
-  const char *scan = first != '\0' ? std::strchr(subject, first) : subject;
-  if (!scan) return 0;
+  const char *scan = first != '\0' ? std::strchr(subject, first) : starts.next(subject, subject);
+  if (!scan && first != '\0') return 0;
   clear_match(expression);
+  if (!scan) return 0;
   FailedRun failed;
   const char *end = nullptr;
   for (;;) {
@@ -233,10 +240,11 @@ int search_positions(zk_regexp *expression, const char *subject, const char **re
     }
     if (first != '\0') {
       scan = std::strchr(scan + 1, first);
-      if (!scan) return 0;
-    } else if (*scan++ == '\0') {
-      return 0;
+    } else {
+      if (*scan == '\0') return 0;
+      scan = starts.next(subject, scan + 1);
     }
+    if (!scan) return 0;
   }
 }
 
@@ -254,13 +262,14 @@ HESTREL_COMPARE_DISPATCH int search(zk_regexp *expression, const char *subject) 
     const char *end = nullptr;
     const int found = simple_chain<true>(subject, program, subject, &end);
     if (found == 1) return simple_match(expression, subject, end);
-    return found == 0 ? 0 : backtracking_search(expression, subject, subject);
+    return found == 0 ? 0 : backtracking_search(expression, subject, subject, every_position);
   }
   const std::size_t width = fixed_width_to_end(program);
   if (width != no_fixed_width) return search_fixed_width(expression, subject, width);
+  const FirstChars starts = expression->first_char != '\0' ? every_position : first_chars(program);
   const char *resume = nullptr;
-  const int found = search_positions(expression, subject, &resume);
-  return found >= 0 ? found : backtracking_search(expression, subject, resume);
+  const int found = search_positions(expression, subject, starts, &resume);
+  return found >= 0 ? found : backtracking_search(expression, subject, resume, starts);
 }
 
 }  // namespace hestrel::text::regexp

@@ -1,0 +1,37 @@
+// The characters a match can begin with, found from the program's first
+// node through groups and alternatives, so that an unanchored search tries
+// only the start positions where an attempt can get past its first step.
+#ifndef HESTREL_TEXT_FIRST_CHARS_HPP
+#define HESTREL_TEXT_FIRST_CHARS_HPP
+
+#include <cstdint>
+
+namespace hestrel::text::regexp {
+
+struct FirstChars {
+  std::uint64_t bits[4];  // the bytes a match may begin with; never the NUL
+  bool at_start;          // a match may also begin at the start of the subject
+  bool anywhere;          // no set: an attempt may match at any position
+
+  bool has(unsigned char c) const { return (bits[c >> 6] >> (c & 63)) & 1; }
+  // The first position from at on where an attempt may match, or null when
+  // none is left; bol is the start of the subject.
+  const char *next(const char *bol, const char *at) const {
+    if (anywhere || (at_start && at == bol)) return at;
+    for (;; ++at) {
+      const auto c = static_cast<unsigned char>(*at);
+      if (c == '\0') return nullptr;
+      if (has(c)) return at;
+    }
+  }
+};
+
+// The set for the program whose first node is program. Whatever the walk
+// cannot tell (a node that can match the empty string at the end, a long or
+// malformed program) gives a set that lets every position be tried, so an
+// attempt left out always fails at its first step without a report.
+__attribute__((visibility("hidden"))) FirstChars first_chars(const unsigned char *program);
+
+}  // namespace hestrel::text::regexp
+
+#endif
