@@ -15,6 +15,21 @@ namespace {
 // pay for the memory.
 constexpr unsigned long memo_after_entries = 64;
 
+// Whether an entry at node fails at its first node without a report.
+bool fails_at_once(const unsigned char *node, const char *at) {
+  switch (node_op(node)) {
+    case RX_LITERAL:
+      if (*node_text(node) == '\0') return false;
+      [[fallthrough]];
+    case RX_ANY:
+    case RX_ANY_OF:
+    case RX_ANY_BUT:
+      return !matches_once(node, at);
+    default:
+      return false;
+  }
+}
+
 // What a search takes of the machine stack, whatever its depth: the search
 // itself, with its frames in place, and the calls of one step.
 static_assert(sizeof(Backtracker) <= 4096, "a search must fit small thread stacks");
@@ -144,8 +159,7 @@ Backtracker::Next Backtracker::start_choice(Frame &frame, const unsigned char *n
   frame.waits = Waits::choice;
   frame.node = node;
   frame.save = reginput_;
-  callee_ = node_operand(node);
-  return Next::call;
+  return next_alternative(frame);
 }
 
 Backtracker::Next Backtracker::resume_choice(Frame &frame, bool found) {
@@ -154,8 +168,26 @@ Backtracker::Next Backtracker::resume_choice(Frame &frame, bool found) {
   reginput_ = frame.save;
   frame.node = node_next(frame.node);
   if (!frame.node || node_op(frame.node) != RX_ALT) return finish(false);
-  callee_ = node_operand(frame.node);
-  return Next::call;
+  return next_alternative(frame);
+}
+
+// The entry into the alternative at frame.node, or into the first after it
+// whose first node does not fail at the cursor. One that does is passed
+// over as its entry would end, one level deep and with nothing to remember
+// ((backup|tmp|old) on file names: 164 ns a name with an entry each, 125 ns
+// without).
+Backtracker::Next Backtracker::next_alternative(Frame &frame) {
+  for (;;) {
+    const unsigned char *first = node_operand(frame.node);
+    if (frames_.size() >= max_match_depth || !fails_at_once(first, frame.save)) {
+      callee_ = first;
+      return Next::call;
+    }
+    height_ = 0;
+    note_height(frame.below);
+    frame.node = node_next(frame.node);
+    if (!frame.node || node_op(frame.node) != RX_ALT) return finish(false);
+  }
 }
 
 // A group boundary: the rest of the program after it, and on success the

@@ -67,6 +67,7 @@ class Backtracker {
 
   Next start_choice(Frame &frame, const unsigned char *node);
   Next resume_choice(Frame &frame, bool found);
+  Next next_alternative(Frame &frame);
   Next start_group(Frame &frame, const unsigned char *node, Waits kind);
   Next resume_group(Frame &frame, bool found);
   Next start_repetition(Frame &frame, const unsigned char *node);
