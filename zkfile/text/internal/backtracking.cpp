@@ -245,7 +245,7 @@ Backtracker::Next Backtracker::start_repetition(Frame &frame, const unsigned cha
 // after, the C library 2.6 ms; a.* forty times then x$: 151 ms, 1.7 ms).
 std::size_t Backtracker::counts_left(Frame &frame, const unsigned char *operand) {
   const FailureMemo::Row *own = memo_.active() ? memo_.row(frame.node) : nullptr;
-  if (!own) return static_cast<std::size_t>(run_end(operand, frame.save) - frame.save);
+  if (!own) return static_cast<std::size_t>(run_end(frame.node, frame.save) - frame.save);
   const char *at = frame.save;
   while (matches_once(operand, at)) {
     ++at;

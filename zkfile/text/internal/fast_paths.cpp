@@ -53,7 +53,7 @@ inline __attribute__((always_inline)) int repetition_before_literal(const char *
     if (*at == '\0' && low != at) return 0;
     cursor = std::strrchr(at, c);
   } else {
-    *run_to = run_end(operand, at);
+    *run_to = run_end(node, at);
     if (*run_to < low) return 0;
     cursor = static_cast<const char *>(memrchr(low, c, static_cast<std::size_t>(*run_to - low) + 1));
   }
@@ -70,7 +70,7 @@ inline __attribute__((always_inline)) int repetition_counted(const char *regbol,
                                                              const char *at, const char **end, const char **run_to) {
   const unsigned char *next = node_next(node);
   const std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
-  *run_to = run_end(node_operand(node), at);
+  *run_to = run_end(node, at);
   std::size_t count = static_cast<std::size_t>(*run_to - at);
   if (count < least) return 0;
   for (;; --count) {
