@@ -140,7 +140,7 @@ TEST_F(RegexecTest, ReportsUnusableArgumentsAndCorruptPrograms) {
 
 TEST_F(RegexecTest, DeepRecursionFailsWithOneFatalReport) {
   // Each iteration of a repeated group nests the search one level deeper.
-  std::string subject(1000000, 'a');
+  std::string subject = std::string(1000000, 'a') + "b";
   const char *patterns[] = {"(a)*", "(a)+b", "(a|b)*$"};
   for (const char *p : patterns) {
     SCOPED_TRACE(p);
@@ -224,7 +224,8 @@ std::string repeated(const char *piece, std::size_t times) {
 // Stacks as small as thread pools and some C libraries give new threads:
 // the search nests on a stack of its own, so depth costs none of them.
 TEST_F(RegexecTest, SmallThreadStacksReachTheBoundCleanly) {
-  const std::string ab_long = repeated("ab", 100000), a_long(50000, 'a'), ab_short = repeated("ab", 200);
+  const std::string ab_long = repeated("ab", 100000), a_long = "x" + std::string(100000, 'a');
+  const std::string ab_short = repeated("ab", 200);
   const std::string ab_x = repeated("ab", 100) + "x", a_b = std::string(5000, 'a') + "b";
   struct Row {
     const char *pattern;

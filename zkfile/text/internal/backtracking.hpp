@@ -8,6 +8,7 @@
 #include "choice_stack.hpp"
 #include "failure_memo.hpp"
 #include "first_chars.hpp"
+#include "node_walk.hpp"
 #include "regexp_engine.hpp"
 #include "zk_regexp.h"
 
@@ -86,6 +87,15 @@ class Backtracker {
   }
   std::size_t position(const char *at) const { return static_cast<std::size_t>(at - regbol_); }
 
+  // The byte table of the set a repetition repeats, made once a search for
+  // each of the first few such repetitions.
+  const ByteTable *table_of(const unsigned char *repetition);
+  struct KnownTable {
+    const unsigned char *repetition;
+    ByteTable table;
+  };
+  static constexpr unsigned known_tables = 4;
+
   const unsigned char *program_;           // the first node after the magic byte
   const char *regbol_;                     // start of the subject
   const char *reginput_;                   // cursor
@@ -98,6 +108,8 @@ class Backtracker {
   unsigned long reports_ = 0;  // an entry that raised a report is never remembered
   bool abandoned_ = false;
   FailureMemo memo_;
+  KnownTable tables_[known_tables];
+  unsigned table_count_ = 0;
   // Frames in place for searches of a few levels; a frame takes about a
   // hundred bytes.
   static_assert(sizeof(Frame) <= choice_point_size, "the bound counts a frame as this many bytes");

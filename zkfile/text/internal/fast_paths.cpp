@@ -218,6 +218,17 @@ bool has_required(const zk_regexp *expression, const char *subject) {
   return false;
 }
 
+// Whether the subject holds the literal every match of the program holds
+// (true when there is none). Asked where the search would otherwise try
+// many positions or walk with choices: file-name filters mostly meet names
+// that lack their extension ((^|/)tmp/ on file names: 161 ns a name before,
+// XXX ns after; [0-9][0-9][0-9][0-9]\.fits: 126 ns, XXX ns;
+// ^([a-z]+/)*[a-z]+_[0-9]+\.txt$: 265 ns, XXX ns).
+bool has_mandatory(const unsigned char *program, const char *subject) {
+  const char *literal = mandatory_literal(program);
+  return !literal || std::strstr(subject, literal) != nullptr;
+}
+
 // The attempts of an unanchored search from the first position on: only
 // those that hold first when it is not the NUL, else those starts leaves.
 // Without first, every position would be tried, so the match fields are
@@ -262,14 +273,22 @@ HESTREL_COMPARE_DISPATCH int search(zk_regexp *expression, const char *subject) 
     const char *end = nullptr;
     const int found = simple_chain<true>(subject, program, subject, &end);
     if (found == 1) return simple_match(expression, subject, end);
-    return found == 0 ? 0 : backtracking_search(expression, subject, subject, every_position);
+    if (found == 0 || !has_mandatory(program, subject)) return 0;
+    return backtracking_search(expression, subject, subject, every_position);
   }
   const std::size_t width = fixed_width_to_end(program);
   if (width != no_fixed_width) return search_fixed_width(expression, subject, width);
+  if (expression->first_char == '\0') {
+    // Every position would be tried: the fields are cleared all the same.
+    clear_match(expression);
+    if (!has_mandatory(program, subject)) return 0;
+  }
   const FirstChars starts = expression->first_char != '\0' ? every_position : first_chars(program);
   const char *resume = nullptr;
   const int found = search_positions(expression, subject, starts, &resume);
-  return found >= 0 ? found : backtracking_search(expression, subject, resume, starts);
+  if (found >= 0) return found;
+  if (expression->first_char != '\0' && !has_mandatory(program, subject)) return 0;
+  return backtracking_search(expression, subject, resume, starts);
 }
 
 }  // namespace hestrel::text::regexp

@@ -3,6 +3,7 @@
 #include "internal/first_chars.hpp"
 
 #include <cstddef>
+#include <cstring>
 
 #include "internal/node_walk.hpp"
 #include "internal/regexp_engine.hpp"
@@ -114,5 +115,32 @@ class FirstWalk {
 }  // namespace
 
 FirstChars first_chars(const unsigned char *program) { return FirstWalk().run(program); }
+
+const char *mandatory_literal(const unsigned char *program) {
+  if (node_op(program) != RX_ALT || is_true_choice(program)) return nullptr;
+  const char *best = nullptr;
+  std::size_t best_length = 0;
+  const unsigned char *node = node_operand(program);
+  for (unsigned steps = 0; steps < max_steps; ++steps) {
+    const unsigned char op = node_op(node);
+    if (op == RX_END) return best;
+    if (op == RX_LITERAL) {
+      const std::size_t length = std::strlen(node_text(node));
+      if (length >= best_length) {
+        best = node_text(node);
+        best_length = length;
+      }
+    } else if (op > RX_PLUS && !is_group_open(op) && !is_group_close(op)) {
+      return nullptr;
+    } else if (op == RX_LOOP) {
+      return nullptr;  // not on a chain the compiler makes
+    }
+    // An RX_ALT leads to the next alternative, or past the choice; a
+    // repetition past its operand.
+    node = node_next(node);
+    if (!node) return nullptr;
+  }
+  return nullptr;
+}
 
 }  // namespace hestrel::text::regexp

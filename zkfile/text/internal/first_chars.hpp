@@ -1,6 +1,8 @@
-// The characters a match can begin with, found from the program's first
-// node through groups and alternatives, so that an unanchored search tries
-// only the start positions where an attempt can get past its first step.
+// What a search can tell from the program before its first attempt: the
+// characters a match can begin with, found from the program's first node
+// through groups and alternatives, so that an unanchored search tries only
+// the start positions where an attempt can get past its first step; and a
+// literal every match holds.
 #ifndef HESTREL_TEXT_FIRST_CHARS_HPP
 #define HESTREL_TEXT_FIRST_CHARS_HPP
 
@@ -31,6 +33,13 @@ struct FirstChars {
 // malformed program) gives a set that lets every position be tried, so an
 // attempt left out always fails at its first step without a report.
 __attribute__((visibility("hidden"))) FirstChars first_chars(const unsigned char *program);
+
+// The longest literal that every match of a program of one branch passes
+// (on the chain of its successors, outside choices and repetitions; the
+// later of two as long), or null. A subject without it has no match; a
+// program whose chain the walk cannot follow to its end gives null, so the
+// search still meets and reports what is wrong with it.
+__attribute__((visibility("hidden"))) const char *mandatory_literal(const unsigned char *program);
 
 }  // namespace hestrel::text::regexp
 
