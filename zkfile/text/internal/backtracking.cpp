@@ -252,8 +252,8 @@ std::size_t Backtracker::counts_left(Frame &frame, const unsigned char *operand)
 
 // A repetition of a set is mostly entered many times in a search: a path's
 // folders, a choice tried again (^([a-z]+/)*[a-z]+_[0-9]+\.txt$ on file
-// names: 267 ns a name with a table made at each entry, XXX ns with one a
-// search).
+// names, every name searched: 4151 instructions a name with a table made at
+// each entry, 3959 with one a search).
 const ByteTable *Backtracker::table_of(const unsigned char *repetition) {
   const unsigned char *operand = node_operand(repetition);
   if (node_op(operand) != RX_ANY_OF && node_op(operand) != RX_ANY_BUT) return nullptr;
