@@ -18,7 +18,7 @@ constexpr unsigned max_steps = 256;
 
 class FirstWalk {
  public:
-  FirstWalk() : set_{{0, 0, 0, 0}, false, false} {}
+  FirstWalk() : set_{{1}, false, false} {}  // the NUL stops every scan
 
   FirstChars run(const unsigned char *program) {
     pending_[count_++] = program;
@@ -27,14 +27,14 @@ class FirstWalk {
   }
 
  private:
-  void add(unsigned char c) { set_.bits[c >> 6] |= std::uint64_t{1} << (c & 63); }
+  void add(unsigned char c) { set_.stops[c] = 1; }
 
   // The characters one repetition's operand, a simple node, may consume.
   bool add_simple(const unsigned char *node) {
     const auto *set = reinterpret_cast<const unsigned char *>(node_text(node));
     switch (node_op(node)) {
       case RX_ANY:
-        for (unsigned c = 1; c < 256; ++c) add(static_cast<unsigned char>(c));
+        std::memset(set_.stops, 1, sizeof set_.stops);
         return true;
       case RX_LITERAL:
         if (set[0] == '\0') return false;
@@ -44,9 +44,9 @@ class FirstWalk {
         for (; *set; ++set) add(*set);
         return true;
       case RX_ANY_BUT: {
-        std::uint64_t out[4] = {1, 0, 0, 0};  // the NUL is never consumed
-        for (; *set; ++set) out[*set >> 6] |= std::uint64_t{1} << (*set & 63);
-        for (int i = 0; i < 4; ++i) set_.bits[i] |= ~out[i];
+        unsigned char members[256] = {};
+        for (; *set; ++set) members[*set] = 1;
+        for (unsigned c = 1; c < 256; ++c) set_.stops[c] |= members[c] ^ 1;
         return true;
       }
       default:

@@ -1,30 +1,31 @@
 // What a search can tell from the program before its first attempt: the
 // characters a match can begin with, found from the program's first node
 // through groups and alternatives, so that an unanchored search tries only
-// the start positions where an attempt can get past its first step; and a
-// literal every match holds.
+// the start positions where an attempt can get past its first step
+// ((backup|tmp|old) on file names: 1106 ns a name tried at every position,
+// 164 ns at those the set leaves; (IMG|DSC)_[0-9]+\.jpg$: 1342 ns, 56 ns);
+// and a literal every match holds.
 #ifndef HESTREL_TEXT_FIRST_CHARS_HPP
 #define HESTREL_TEXT_FIRST_CHARS_HPP
 
-#include <cstdint>
 
 namespace hestrel::text::regexp {
 
 struct FirstChars {
-  std::uint64_t bits[4];  // the bytes a match may begin with; never the NUL
-  bool at_start;          // a match may also begin at the start of the subject
-  bool anywhere;          // no set: an attempt may match at any position
+  // 1 for each byte a match may begin with, and for the NUL, where a scan
+  // stops; a byte each, so a scan tests one load a character (instructions
+  // a file name with a bit a byte, and so: (\.bak|~)$ 1130 and 1066,
+  // [Ss]ky|[Dd]ark|[Ff]lat 1292 and 1215).
+  unsigned char stops[256];
+  bool at_start;  // a match may also begin at the start of the subject
+  bool anywhere;  // no set: an attempt may match at any position
 
-  bool has(unsigned char c) const { return (bits[c >> 6] >> (c & 63)) & 1; }
   // The first position from at on where an attempt may match, or null when
   // none is left; bol is the start of the subject.
   const char *next(const char *bol, const char *at) const {
     if (anywhere || (at_start && at == bol)) return at;
-    for (;; ++at) {
-      const auto c = static_cast<unsigned char>(*at);
-      if (c == '\0') return nullptr;
-      if (has(c)) return at;
-    }
+    while (!stops[static_cast<unsigned char>(*at)]) ++at;
+    return *at != '\0' ? at : nullptr;
   }
 };
 
