@@ -209,9 +209,11 @@ std::string chain_pattern(std::int64_t chain) {
   return out + "x$";
 }
 
+// "x" (which the pattern must hold, so the subject is searched) and "ab"
+// to the length.
 std::string chain_subject(std::int64_t length) {
-  std::string out;
-  for (std::int64_t i = 0; i < length; ++i) out += "ab"[i % 2];
+  std::string out = "x";
+  for (std::int64_t i = 1; i < length; ++i) out += "ab"[i % 2];
   return out;
 }
 

@@ -284,12 +284,18 @@ HESTREL_COMPARE_DISPATCH int search(zk_regexp *expression, const char *subject) 
     clear_match(expression);
     if (!has_mandatory(program, subject)) return 0;
   }
-  const FirstChars starts = expression->first_char != '\0' ? every_position : first_chars(program);
+  // Made only where it is used: a copy costs more than a short name's search.
+  FirstChars computed;
+  const FirstChars *starts = &every_position;
+  if (expression->first_char == '\0') {
+    first_chars(program, computed);
+    starts = &computed;
+  }
   const char *resume = nullptr;
-  const int found = search_positions(expression, subject, starts, &resume);
+  const int found = search_positions(expression, subject, *starts, &resume);
   if (found >= 0) return found;
   if (expression->first_char != '\0' && !has_mandatory(program, subject)) return 0;
-  return backtracking_search(expression, subject, resume, starts);
+  return backtracking_search(expression, subject, resume, *starts);
 }
 
 }  // namespace hestrel::text::regexp

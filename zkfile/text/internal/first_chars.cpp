@@ -18,12 +18,16 @@ constexpr unsigned max_steps = 256;
 
 class FirstWalk {
  public:
-  FirstWalk() : set_{{1}, false, false} {}  // the NUL stops every scan
+  explicit FirstWalk(FirstChars &set) : set_(set) {
+    std::memset(set_.stops, 0, sizeof set_.stops);
+    set_.stops[0] = 1;  // the NUL stops every scan
+    set_.at_start = false;
+    set_.anywhere = false;
+  }
 
-  FirstChars run(const unsigned char *program) {
+  void run(const unsigned char *program) {
     pending_[count_++] = program;
     while (count_ > 0 && !set_.anywhere) follow(pending_[--count_]);
-    return set_;
   }
 
  private:
@@ -106,7 +110,7 @@ class FirstWalk {
     }
   }
 
-  FirstChars set_;
+  FirstChars &set_;
   const unsigned char *pending_[max_pending];
   std::size_t count_ = 0;
   unsigned steps_ = 0;
@@ -114,7 +118,7 @@ class FirstWalk {
 
 }  // namespace
 
-FirstChars first_chars(const unsigned char *program) { return FirstWalk().run(program); }
+void first_chars(const unsigned char *program, FirstChars &set) { FirstWalk(set).run(program); }
 
 const char *mandatory_literal(const unsigned char *program) {
   if (node_op(program) != RX_ALT || is_true_choice(program)) return nullptr;

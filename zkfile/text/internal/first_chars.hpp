@@ -29,11 +29,11 @@ struct FirstChars {
   }
 };
 
-// The set for the program whose first node is program. Whatever the walk
+// Fills set for the program whose first node is program. Whatever the walk
 // cannot tell (a node that can match the empty string at the end, a long or
 // malformed program) gives a set that lets every position be tried, so an
 // attempt left out always fails at its first step without a report.
-__attribute__((visibility("hidden"))) FirstChars first_chars(const unsigned char *program);
+__attribute__((visibility("hidden"))) void first_chars(const unsigned char *program, FirstChars &set);
 
 // The longest literal that every match of a program of one branch passes
 // (on the chain of its successors, outside choices and repetitions; the
