@@ -17,11 +17,12 @@ namespace hestrel::text::regexp {
 // The search of one zk_regexec call over one subject. An attempt enters the
 // program at a position; each entry into a chain (the program itself, an
 // alternative, the rest after a repetition or a group boundary) is one
-// frame, so the number of frames is the nesting the depth bound counts.
-// Failed attempts are remembered with the nesting they reached below
-// themselves, so a repeated attempt fails at once and still meets the depth
-// bound exactly where the whole search would. A bound reached is reported
-// once and fails this and every later attempt.
+// frame, so the number of frames is the nesting, and what the frames take
+// in memory is what the search's bound counts. Failed attempts are
+// remembered, for every later start too, with the nesting they reached
+// below themselves, so a repeated attempt fails at once and still meets the
+// bound where the whole search would. A bound reached is reported once and
+// fails this and every later attempt: the search is not decided.
 class Backtracker {
  public:
   Backtracker(zk_regexp *expression, const char *subject);
