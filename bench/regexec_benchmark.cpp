@@ -1,5 +1,8 @@
-// Matcher speed on a million file names, beside the C library's regexec and
-// std::regex in the same run, on deep choices, and on a nested repetition.
+// Matcher speed on file names, beside the C library's regexec asked for ten
+// match positions (the work zk_regexec does) and without positions
+// (REG_NOSUB), and std::regex, in the same run; on deep choices, on a nested
+// repetition, and on chains of repetitions that a search without memory
+// across start positions makes quadratic.
 #include <benchmark/benchmark.h>
 #include <regex.h>
 
@@ -17,6 +20,7 @@
 namespace {
 
 constexpr int kNames = 1000000;
+constexpr int kPathNames = 300000;
 
 // Names like a data directory holds: letters, digits and '_', an extension,
 // some starting with a digit or an 'a'.
@@ -39,36 +43,108 @@ const std::vector<std::string> &file_names() {
   return names;
 }
 
-const char *const kPatterns[] = {"^.*\\.dat", "^[0-9]\\.dat", "^a.c", "dat$"};
+// Relative paths as users filter them: up to three folders, a stem such as
+// run, IMG or backup, a separator, a number of up to six digits, sometimes a
+// suffix, and an extension.
+const std::vector<std::string> &path_names() {
+  static const std::vector<std::string> names = [] {
+    std::mt19937 rng(25);
+    const char *folders[] = {"data", "raw", "calib", "2024", "archive", "obs", "night", "reduced", "tmp", "old"};
+    const char *stems[] = {"run", "IMG", "backup", "scan", "frame", "log", "DSC", "dark", "flat", "notes", "report",
+                           "tmp", "old", "Sky", "bias"};
+    const char *separators[] = {"_", "_", "-", ""};
+    const char *suffixes[] = {"", "", "", "_v2", "_final", "_raw", "~"};
+    const char *extensions[] = {".txt", ".csv", ".dat", ".fits", ".log", ".jpg", ".tar.gz", ".bak", "", ".fits.gz"};
+    std::vector<std::string> out;
+    out.reserve(kPathNames);
+    for (int i = 0; i < kPathNames; ++i) {
+      std::string name;
+      for (int depth = static_cast<int>(rng() % 4); depth > 0; --depth) name += std::string(folders[rng() % 10]) + "/";
+      name += stems[rng() % 15];
+      name += separators[rng() % 4];
+      for (int digits = static_cast<int>(rng() % 7); digits > 0; --digits) name += static_cast<char>('0' + rng() % 10);
+      name += suffixes[rng() % 7];
+      name += extensions[rng() % 10];
+      out.push_back(name);
+    }
+    return out;
+  }();
+  return names;
+}
 
-void label(benchmark::State &state) { state.SetLabel(kPatterns[state.range(0)]); }
+// The first four run on file_names, the others on path_names.
+const char *const kPatterns[] = {
+    "^.*\\.dat", "^[0-9]\\.dat", "^a.c", "dat$",
+    // Filters users write: groups and alternations of words first, classes
+    // with counted repeats, optional groups, anchored and not.
+    "(backup|tmp|old)", "^([a-z]+/)*[a-z]+_[0-9]+\\.txt$", "^[A-Za-z]+_[0-9][0-9][0-9][0-9]\\.fits$",
+    "\\.(txt|csv|dat)$", "^.*\\.dat$", "^run_[0-9]+\\.log$", "(IMG|DSC)_[0-9]+\\.jpg$", "^(raw|calib)/",
+    "[0-9][0-9][0-9][0-9]\\.fits", "^([a-z0-9]+/)*IMG_[0-9]+(_[a-z0-9]+)?\\.jpg$", "backup", "(\\.bak|~)$",
+    "^[^/]*$", "/(run|scan)[_-]?[0-9]+", "\\.fits(\\.gz)?$", "(^|/)tmp/", "[Ss]ky|[Dd]ark|[Ff]lat"};
+constexpr int kFirstPathPattern = 4;
+constexpr int kLastPattern = static_cast<int>(sizeof kPatterns / sizeof kPatterns[0]) - 1;
+
+const std::vector<std::string> &names_for(std::int64_t shape) {
+  return shape < kFirstPathPattern ? file_names() : path_names();
+}
+
+// The pattern, the hits (which must agree between the matchers) and the
+// time per name.
+void report(benchmark::State &state, long hits) {
+  const auto &names = names_for(state.range(0));
+  state.SetLabel(kPatterns[state.range(0)]);
+  state.counters["hits"] = static_cast<double>(hits);
+  state.counters["per_name"] = benchmark::Counter(static_cast<double>(names.size()),
+                                                  benchmark::Counter::kIsIterationInvariantRate |
+                                                      benchmark::Counter::kInvert);
+}
 
 void BM_MatchLibrary(benchmark::State &state) {
-  const auto &names = file_names();
+  const auto &names = names_for(state.range(0));
   zk_regexp *r = zk_regcomp(kPatterns[state.range(0)]);
+  long hits = 0;
   for (auto _ : state) {
-    long hits = 0;
+    hits = 0;
     for (const std::string &n : names) hits += zk_regexec(r, n.c_str());
     benchmark::DoNotOptimize(hits);
   }
   std::free(r);
-  label(state);
+  report(state, hits);
 }
-BENCHMARK(BM_MatchLibrary)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatchLibrary)->DenseRange(0, kLastPattern)->Unit(benchmark::kMillisecond);
 
-void BM_MatchRegexec(benchmark::State &state) {
-  const auto &names = file_names();
+// The C library with the positions of the match and nine groups.
+void BM_MatchRegexecPositions(benchmark::State &state) {
+  const auto &names = names_for(state.range(0));
+  regex_t r;
+  regcomp(&r, kPatterns[state.range(0)], REG_EXTENDED);
+  regmatch_t positions[ZK_NSUBEXP];
+  long hits = 0;
+  for (auto _ : state) {
+    hits = 0;
+    for (const std::string &n : names) hits += regexec(&r, n.c_str(), ZK_NSUBEXP, positions, 0) == 0;
+    benchmark::DoNotOptimize(hits);
+  }
+  regfree(&r);
+  report(state, hits);
+}
+BENCHMARK(BM_MatchRegexecPositions)->DenseRange(0, kLastPattern)->Unit(benchmark::kMillisecond);
+
+// The C library telling only whether a name matches.
+void BM_MatchRegexecNosub(benchmark::State &state) {
+  const auto &names = names_for(state.range(0));
   regex_t r;
   regcomp(&r, kPatterns[state.range(0)], REG_EXTENDED | REG_NOSUB);
+  long hits = 0;
   for (auto _ : state) {
-    long hits = 0;
+    hits = 0;
     for (const std::string &n : names) hits += regexec(&r, n.c_str(), 0, nullptr, 0) == 0;
     benchmark::DoNotOptimize(hits);
   }
   regfree(&r);
-  label(state);
+  report(state, hits);
 }
-BENCHMARK(BM_MatchRegexec)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatchRegexecNosub)->DenseRange(0, kLastPattern)->Unit(benchmark::kMillisecond);
 
 void BM_MatchStdRegex(benchmark::State &state) {
   const auto &names = file_names();
@@ -78,9 +154,9 @@ void BM_MatchStdRegex(benchmark::State &state) {
     for (const std::string &n : names) hits += std::regex_search(n, r);
     benchmark::DoNotOptimize(hits);
   }
-  label(state);
+  state.SetLabel(kPatterns[state.range(0)]);
 }
-BENCHMARK(BM_MatchStdRegex)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MatchStdRegex)->DenseRange(0, kFirstPathPattern - 1)->Unit(benchmark::kMillisecond);
 
 // A search that nests at every character, "(a|b)*$" on n "ab": the
 // choice points on the matcher's own stack, beside the C library's regexec.
@@ -111,7 +187,7 @@ BENCHMARK(BM_ChoicesRegexec)->Arg(10)->Arg(200)->Unit(benchmark::kMicrosecond);
 // "^(a+)+$" on n 'a' and a 'b': a matcher without memory of failed
 // attempts needs time that doubles with each 'a'.
 void BM_NestedRepeat(benchmark::State &state) {
-  zkerr_file(-1, nullptr);  // the long subject ends in the depth bound's report
+  zkerr_file(-1, nullptr);  // a bound reached is reported
   std::string subject(static_cast<std::size_t>(state.range(0)), 'a');
   subject += 'b';
   zk_regexp *r = zk_regcomp("^(a+)+$");
@@ -119,6 +195,47 @@ void BM_NestedRepeat(benchmark::State &state) {
   std::free(r);
 }
 BENCHMARK(BM_NestedRepeat)->Arg(16)->Arg(20)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+// Chains of repetitions without groups, on subjects without a match: every
+// start position meets the failures of the ones before. Arguments: the
+// chain and the subject's length.
+std::string chain_pattern(std::int64_t chain) {
+  std::string out;
+  if (chain == 0) {
+    for (int i = 0; i < 20; ++i) out += "a[ab]*";
+    return out + "x";
+  }
+  for (int i = 0; i < 40; ++i) out += "a.*";
+  return out + "x$";
+}
+
+// "x" (which the pattern must hold, so the subject is searched) and "ab"
+// to the length.
+std::string chain_subject(std::int64_t length) {
+  std::string out = "x";
+  for (std::int64_t i = 1; i < length; ++i) out += "ab"[i % 2];
+  return out;
+}
+
+void BM_ChainLibrary(benchmark::State &state) {
+  zk_regexp *r = zk_regcomp(chain_pattern(state.range(0)).c_str());
+  const std::string subject = chain_subject(state.range(1));
+  for (auto _ : state) benchmark::DoNotOptimize(zk_regexec(r, subject.c_str()));
+  std::free(r);
+  state.SetLabel(chain_pattern(state.range(0)).substr(0, 12) + "...");
+}
+BENCHMARK(BM_ChainLibrary)->ArgsProduct({{0, 1}, {940, 1880}})->Unit(benchmark::kMillisecond);
+
+void BM_ChainRegexec(benchmark::State &state) {
+  regex_t r;
+  regcomp(&r, chain_pattern(state.range(0)).c_str(), REG_EXTENDED);
+  const std::string subject = chain_subject(state.range(1));
+  regmatch_t positions[ZK_NSUBEXP];
+  for (auto _ : state) benchmark::DoNotOptimize(regexec(&r, subject.c_str(), ZK_NSUBEXP, positions, 0));
+  regfree(&r);
+  state.SetLabel(chain_pattern(state.range(0)).substr(0, 12) + "...");
+}
+BENCHMARK(BM_ChainRegexec)->ArgsProduct({{0, 1}, {940, 1880}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -51,8 +51,12 @@ HESTREL_API zk_regexp *zk_regcomp(const char *pattern);
 
 /* Returns 1 when the expression matches somewhere in the NUL-ended subject
  * (filling the match fields), 0 when not or when the arguments are unusable
- * (NULL, corrupt program: reported at FATAL on handle -1). Not thread-safe;
- * one call at a time per expression. */
+ * (NULL, corrupt program: reported at FATAL on handle -1). The search keeps
+ * its choice points on the heap, never deep on the caller's stack, and stops
+ * when they would take more than 32 MiB (some hundred thousand nested group
+ * iterations or alternatives, far beyond file names and tokens): it then
+ * reports "recursion too deep" at FATAL on handle -1 and returns 0, which
+ * means "not decided", not "no match". One call at a time per expression. */
 HESTREL_API int zk_regexec(zk_regexp *expression, const char *subject);
 
 #ifdef __cplusplus

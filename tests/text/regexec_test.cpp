@@ -140,7 +140,7 @@ TEST_F(RegexecTest, ReportsUnusableArgumentsAndCorruptPrograms) {
 
 TEST_F(RegexecTest, DeepRecursionFailsWithOneFatalReport) {
   // Each iteration of a repeated group nests the search one level deeper.
-  std::string subject(1000000, 'a');
+  std::string subject = std::string(1000000, 'a') + "b";
   const char *patterns[] = {"(a)*", "(a)+b", "(a|b)*$"};
   for (const char *p : patterns) {
     SCOPED_TRACE(p);
@@ -223,8 +223,9 @@ std::string repeated(const char *piece, std::size_t times) {
 
 // Stacks as small as thread pools and some C libraries give new threads:
 // the search nests on a stack of its own, so depth costs none of them.
-TEST_F(RegexecTest, SmallThreadStacksReachTheDepthBoundCleanly) {
-  const std::string ab_long = repeated("ab", 100000), a_long(50000, 'a'), ab_short = repeated("ab", 200);
+TEST_F(RegexecTest, SmallThreadStacksReachTheBoundCleanly) {
+  const std::string ab_long = repeated("ab", 100000), a_long = "x" + std::string(100000, 'a');
+  const std::string ab_short = repeated("ab", 200);
   const std::string ab_x = repeated("ab", 100) + "x", a_b = std::string(5000, 'a') + "b";
   struct Row {
     const char *pattern;
@@ -236,7 +237,7 @@ TEST_F(RegexecTest, SmallThreadStacksReachTheDepthBoundCleanly) {
       {"(a|b)*$", &ab_long, 0, -1, -1, -1, -1, true},
       {"((a)|b)+x", &a_long, 0, -1, -1, -1, -1, true},
       {"(ab)*(ab)*$", &ab_long, 0, -1, -1, -1, -1, true},
-      {"^(a+)+$", &a_b, 0, -1, -1, -1, -1, true},
+      {"^(a+)+$", &a_b, 0, -1, -1, -1, -1, false},  // decided: failures are remembered, not nested again
       {"(a|b)*$", &ab_short, 1, 0, 400, 399, 400, false},
       {"(ab)*(ab)*$", &ab_short, 1, 0, 400, 398, 400, false},
       {"((a)|b)+x", &ab_x, 1, 0, 201, 199, 200, false},
@@ -257,6 +258,40 @@ TEST_F(RegexecTest, SmallThreadStacksReachTheDepthBoundCleanly) {
       EXPECT_EQ(m.group_start, row.group_start);
       EXPECT_EQ(m.group_end, row.group_end);
     }
+}
+
+// Ordinary subjects that nest the search a few thousand levels deep, far
+// inside what the choice points may take: each is decided, with no report,
+// also on a small thread stack. A bound on the depth alone cut these short,
+// and a bound reached at the first start gave up the later ones too.
+TEST_F(RegexecTest, LongOrdinarySubjectsAreDecided) {
+  const std::string ab_666 = repeated("ab", 666), a_667(667, 'a'), parts = repeated("p/", 500) + "x.dat";
+  const std::string ab_d = repeated("ab", 500) + "d", ab_many = repeated("ab", 20000);
+  const std::string path_4k = repeated("d/", 2045) + "x.dat";
+  struct Row {
+    const char *pattern;
+    const std::string *subject;
+    long start, end, group_start, group_end;
+  } rows[] = {
+      {"(ab)*$", &ab_666, 0, 1332, 1330, 1332},
+      {"(a)+$", &a_667, 0, 667, 666, 667},
+      {"^([^/]*/)*[^/]*\\.dat$", &parts, 0, 1005, 998, 1000},
+      {"(a|b)*c|d", &ab_d, 1000, 1001, -1, -1},
+      {"(ab)*$", &ab_many, 0, 40000, 39998, 40000},
+      {"^([^/]*/)*[^/]*\\.dat$", &path_4k, 0, 4095, 4088, 4090},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(std::string(row.pattern) + " on " + std::to_string(row.subject->size()) + " characters");
+    g_messages.clear();
+    ThreadMatch m{row.pattern, row.subject};
+    run_on_stack(m, std::size_t{64} * 1024);
+    EXPECT_EQ(m.matched, 1);
+    EXPECT_EQ(g_messages, "");
+    EXPECT_EQ(m.start, row.start);
+    EXPECT_EQ(m.end, row.end);
+    EXPECT_EQ(m.group_start, row.group_start);
+    EXPECT_EQ(m.group_end, row.group_end);
+  }
 }
 
 }  // namespace

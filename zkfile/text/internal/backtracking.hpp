@@ -7,6 +7,8 @@
 
 #include "choice_stack.hpp"
 #include "failure_memo.hpp"
+#include "first_chars.hpp"
+#include "node_walk.hpp"
 #include "regexp_engine.hpp"
 #include "zk_regexp.h"
 
@@ -15,11 +17,12 @@ namespace hestrel::text::regexp {
 // The search of one zk_regexec call over one subject. An attempt enters the
 // program at a position; each entry into a chain (the program itself, an
 // alternative, the rest after a repetition or a group boundary) is one
-// frame, so the number of frames is the nesting the depth bound counts.
-// Failed attempts are remembered with the nesting they reached below
-// themselves, so a repeated attempt fails at once and still meets the depth
-// bound exactly where the whole search would. A bound reached is reported
-// once and fails this and every later attempt.
+// frame, so the number of frames is the nesting, and what the frames take
+// in memory is what the search's bound counts. Failed attempts are
+// remembered, for every later start too, with the nesting they reached
+// below themselves, so a repeated attempt fails at once and still meets the
+// bound where the whole search would. A bound reached is reported once and
+// fails this and every later attempt: the search is not decided.
 class Backtracker {
  public:
   Backtracker(zk_regexp *expression, const char *subject);
@@ -66,10 +69,11 @@ class Backtracker {
 
   Next start_choice(Frame &frame, const unsigned char *node);
   Next resume_choice(Frame &frame, bool found);
+  Next next_alternative(Frame &frame);
   Next start_group(Frame &frame, const unsigned char *node, Waits kind);
   Next resume_group(Frame &frame, bool found);
   Next start_repetition(Frame &frame, const unsigned char *node);
-  bool rest_known_to_fail(Frame &frame);
+  std::size_t counts_left(Frame &frame, const unsigned char *operand);
   Next try_repetition(Frame &frame);
   int answer_without_entry(Frame &frame);
   Next resume_repetition(Frame &frame, bool found);
@@ -84,6 +88,15 @@ class Backtracker {
   }
   std::size_t position(const char *at) const { return static_cast<std::size_t>(at - regbol_); }
 
+  // The byte table of the set a repetition repeats, made once a search for
+  // each of the first few such repetitions.
+  const ByteTable *table_of(const unsigned char *repetition);
+  struct KnownTable {
+    const unsigned char *repetition;
+    ByteTable table;
+  };
+  static constexpr unsigned known_tables = 4;
+
   const unsigned char *program_;           // the first node after the magic byte
   const char *regbol_;                     // start of the subject
   const char *reginput_;                   // cursor
@@ -96,16 +109,20 @@ class Backtracker {
   unsigned long reports_ = 0;  // an entry that raised a report is never remembered
   bool abandoned_ = false;
   FailureMemo memo_;
+  KnownTable tables_[known_tables];
+  unsigned table_count_ = 0;
   // Frames in place for searches of a few levels; a frame takes about a
   // hundred bytes.
+  static_assert(sizeof(Frame) <= choice_point_size, "the bound counts a frame as this many bytes");
   ChoiceStack<Frame, 16, max_match_depth> frames_;
 };
 
-// The attempts from start on, in the order the hints give, each a full
-// search, the match fields cleared before; 1 at the first that matches.
-// Throws std::bad_alloc when the choice stack cannot grow.
+// The attempts from start on, in the order the hints give (without a first
+// character, at the positions starts leaves), each a full search, the match
+// fields cleared before; 1 at the first that matches. Throws std::bad_alloc
+// when the choice stack cannot grow.
 __attribute__((visibility("hidden"))) int backtracking_search(zk_regexp *expression, const char *subject,
-                                                              const char *start);
+                                                              const char *start, const FirstChars &starts);
 
 }  // namespace hestrel::text::regexp
 

@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::size_t page_shift = 6;
 constexpr std::size_t page_positions = std::size_t{1} << page_shift;
+// The deepest nesting a wide entry holds (1 + it in two bytes).
+constexpr unsigned max_kept_height = 0xFFFE;
 
 // A page of entries, from malloc: a header, then one byte per position
 // (0 for none, else 1 + the depth less base) or, once wide, two bytes
@@ -95,6 +97,9 @@ unsigned FailureMemo::failed(const Row *row, std::size_t position) {
 
 void FailureMemo::store(Row *row, std::size_t position, unsigned height) {
   if (position >= positions_) return;
+  // A deeper failure is kept as this deep: met again, it fails as it did,
+  // only the bound may then be found later than a full walk would find it.
+  if (height > max_kept_height) height = max_kept_height;
   Page *&page = row->pages[position >> page_shift];
   std::size_t i = position & (page_positions - 1);
   if (!page) {

@@ -13,7 +13,9 @@ namespace hestrel::text::regexp {
 // The program has no back-references, so an attempt of one node at one
 // position fails every time once it failed. Each entry keeps the nesting
 // depth the failed attempt reached below itself, so a repeated attempt can
-// still answer to the depth bound exactly as a full walk would.
+// still answer to the depth bound as a full walk would (exactly up to a
+// nesting of 65534, which a search only passes on subjects of tens of
+// thousands of characters).
 //
 // A node's entries are kept in pages of consecutive positions, made on the
 // first failure recorded in them, so memory follows the attempts that

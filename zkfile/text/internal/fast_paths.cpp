@@ -11,6 +11,7 @@
 #endif
 
 #include "internal/backtracking.hpp"
+#include "internal/first_chars.hpp"
 #include "internal/node_walk.hpp"
 #include "internal/regexp_engine.hpp"
 #include "zk_regexp.h"
@@ -52,7 +53,7 @@ inline __attribute__((always_inline)) int repetition_before_literal(const char *
     if (*at == '\0' && low != at) return 0;
     cursor = std::strrchr(at, c);
   } else {
-    *run_to = run_end(operand, at);
+    *run_to = run_end(node, at);
     if (*run_to < low) return 0;
     cursor = static_cast<const char *>(memrchr(low, c, static_cast<std::size_t>(*run_to - low) + 1));
   }
@@ -69,7 +70,7 @@ inline __attribute__((always_inline)) int repetition_counted(const char *regbol,
                                                              const char *at, const char **end, const char **run_to) {
   const unsigned char *next = node_next(node);
   const std::size_t least = node_op(node) == RX_PLUS ? 1 : 0;
-  *run_to = run_end(node_operand(node), at);
+  *run_to = run_end(node, at);
   std::size_t count = static_cast<std::size_t>(*run_to - at);
   if (count < least) return 0;
   for (;; --count) {
@@ -143,6 +144,9 @@ struct WidthCursor {
 
 constexpr std::size_t no_fixed_width = static_cast<std::size_t>(-1);
 
+// The starts of a search that needs no set of first characters.
+constexpr FirstChars every_position{{1}, false, true};
+
 // The width of a program that is one chain of simple nodes of fixed width
 // ending with RX_LINE_END before RX_END, or no_fixed_width.
 std::size_t fixed_width_to_end(const unsigned char *program) {
@@ -214,14 +218,29 @@ bool has_required(const zk_regexp *expression, const char *subject) {
   return false;
 }
 
-// The attempts of an unanchored search from the first position on: every
-// position, or only those that hold first when it is not the NUL.
-int search_positions(zk_regexp *expression, const char *subject, const char **resume) {
+// Whether the subject holds the literal every match of the program holds
+// (true when there is none). Asked where the search would otherwise try
+// many positions or walk with choices: file-name filters mostly meet names
+// that lack their extension (instructions a file name without the check,
+// and with it: (^|/)tmp/ 1345 and 486, [0-9][0-9][0-9][0-9]\.fits 1625 and
+// 673, ^([a-z]+/)*[a-z]+_[0-9]+\.txt$ 3959 and 774; in time 161 ns and
+// 41 ns, 126 ns and 65 ns, 265 ns and 59 ns).
+bool has_mandatory(const unsigned char *program, const char *subject) {
+  const char *literal = mandatory_literal(program);
+  return !literal || std::strstr(subject, literal) != nullptr;
+}
+
+// The attempts of an unanchored search from the first position on: only
+// those that hold first when it is not the NUL, else those starts leaves.
+// Without first, every position would be tried, so the match fields are
+// cleared even when starts leaves none.
+int search_positions(zk_regexp *expression, const char *subject, const FirstChars &starts, const char **resume) {
   const unsigned char *program = expression->program + 1;
   const char first = expression->first_char;
-  const char *scan = first != '\0' ? std::strchr(subject, first) : subject;
-  if (!scan) return 0;
+  const char *scan = first != '\0' ? std::strchr(subject, first) : starts.next(subject, subject);
+  if (!scan && first != '\0') return 0;
   clear_match(expression);
+  if (!scan) return 0;
   FailedRun failed;
   const char *end = nullptr;
   for (;;) {
@@ -233,10 +252,11 @@ int search_positions(zk_regexp *expression, const char *subject, const char **re
     }
     if (first != '\0') {
       scan = std::strchr(scan + 1, first);
-      if (!scan) return 0;
-    } else if (*scan++ == '\0') {
-      return 0;
+    } else {
+      if (*scan == '\0') return 0;
+      scan = starts.next(subject, scan + 1);
     }
+    if (!scan) return 0;
   }
 }
 
@@ -254,13 +274,28 @@ HESTREL_COMPARE_DISPATCH int search(zk_regexp *expression, const char *subject) 
     const char *end = nullptr;
     const int found = simple_chain<true>(subject, program, subject, &end);
     if (found == 1) return simple_match(expression, subject, end);
-    return found == 0 ? 0 : backtracking_search(expression, subject, subject);
+    if (found == 0 || !has_mandatory(program, subject)) return 0;
+    return backtracking_search(expression, subject, subject, every_position);
   }
   const std::size_t width = fixed_width_to_end(program);
   if (width != no_fixed_width) return search_fixed_width(expression, subject, width);
+  if (expression->first_char == '\0') {
+    // Every position would be tried: the fields are cleared all the same.
+    clear_match(expression);
+    if (!has_mandatory(program, subject)) return 0;
+  }
+  // Made only where it is used: a copy costs more than a short name's search.
+  FirstChars computed;
+  const FirstChars *starts = &every_position;
+  if (expression->first_char == '\0') {
+    first_chars(program, computed);
+    starts = &computed;
+  }
   const char *resume = nullptr;
-  const int found = search_positions(expression, subject, &resume);
-  return found >= 0 ? found : backtracking_search(expression, subject, resume);
+  const int found = search_positions(expression, subject, *starts, &resume);
+  if (found >= 0) return found;
+  if (expression->first_char != '\0' && !has_mandatory(program, subject)) return 0;
+  return backtracking_search(expression, subject, resume, *starts);
 }
 
 }  // namespace hestrel::text::regexp

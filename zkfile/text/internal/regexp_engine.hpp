@@ -1,5 +1,5 @@
 // What the expression compiler and matcher share: the node layout and its
-// accessors, parse flags, the common error report, and the depth bound.
+// accessors, parse flags, the common error report, and the search's bound.
 #ifndef HESTREL_TEXT_REGEXP_ENGINE_HPP
 #define HESTREL_TEXT_REGEXP_ENGINE_HPP
 
@@ -60,9 +60,17 @@ inline bool is_true_choice(const unsigned char *alternative) {
   return next && node_op(next) == RX_ALT;
 }
 
-// Nesting of the matcher's search (group boundaries, true choices,
-// repetition back-off) beyond which a match is abandoned as failed.
-constexpr unsigned max_match_depth = 2000;
+// The matcher's search keeps one choice point per level of its nesting
+// (group boundaries, true choices, repetition back-off), on the heap. What
+// those may take in memory bounds the search, not a fixed depth: 32 MiB
+// lets a repeated group run over some hundred thousand characters, far more
+// than any file name or token holds, and a runaway search still ends.
+constexpr std::size_t max_choice_memory = std::size_t{32} << 20;
+// The size of one choice point (held to it where it is defined).
+constexpr std::size_t choice_point_size = 112;
+// The nesting whose choice points fill that memory: beyond it a search is
+// abandoned as not decided.
+constexpr unsigned max_match_depth = max_choice_memory / choice_point_size;
 
 }  // namespace hestrel::text::regexp
 
