@@ -34,10 +34,6 @@ bool answer_from(const QSettings &layer, QAnyStringView key, ZKPrefSource source
   return true;
 }
 
-std::string_view running_suffix_utf8() {
-  static const std::string suffix = std::string(":os=") + platforms[running_platform];
-  return suffix;
-}
 
 // Hands the settings machinery the key and its platform variant as they
 // come, which it normalises anyway: reads build no text of their own
@@ -56,7 +52,7 @@ class VariantKey {
 
   QAnyStringView plain() const { return view(key_.data(), key_.size()); }
   QAnyStringView variant() {
-    const std::string_view suffix = running_suffix_utf8();
+    const std::string_view suffix = words::variant_suffix_utf8(running_platform);
     const std::size_t size = key_.size() + suffix.size();
     if (!variant_) {
       char *out = size <= sizeof small_ ? small_ : (large_.resize(size), large_.data());
@@ -169,7 +165,7 @@ ZKPREF_TYPE key_type(const QSettings &user, const QString &user_key, int form, Q
   bool found = false;
   for (int p = ZKPREF_PLATFORM_WINDOWS;
        p <= ZKPREF_PLATFORM_DARWIN && !found && (user_variants || machine_variants || site_variants); ++p) {
-    const QString suffix = words::platform_suffix() + QLatin1String(platforms[p]);
+    const QString &suffix = words::variant_suffix(static_cast<ZKPREF_PLATFORM>(p));
     found = (user_variants && ask_user(user_key + suffix, p)) ||
             (machine_variants && entry_of(*machine, shared() + suffix, entry)) ||
             (site_variants && entry_of(*site, shared() + suffix, entry));
@@ -178,28 +174,10 @@ ZKPREF_TYPE key_type(const QSettings &user, const QString &user_key, int form, Q
     found = ask_user(user_key, ZKPREF_PLATFORM_NONE) || (machine && entry_of(*machine, shared(), entry)) ||
             (site && entry_of(*site, shared(), entry));
   if (!kept_known) {
-    const QString key =
-        form == ZKPREF_PLATFORM_NONE ? user_key : user_key + words::platform_suffix() + QLatin1String(platforms[form]);
+    const QString key = user_key + words::variant_suffix(static_cast<ZKPREF_PLATFORM>(form));
     entry_of(user, key, *kept);
   }
   return found ? record_type(*answer) : ZKPREF_TYPE_NONE;
-}
-
-template <>
-const char *type_name<int>() {
-  return "int";
-}
-template <>
-const char *type_name<QString>() {
-  return "QString";
-}
-template <>
-const char *type_name<double>() {
-  return "double";
-}
-template <>
-const char *type_name<bool>() {
-  return "bool";
 }
 
 namespace {
@@ -319,7 +297,7 @@ template <typename T>
 bool read_record(const QVariant &entry, T &out) {
   const QVariant *dt = nullptr, *value = nullptr;
   record_fields(entry, dt, value);
-  if (!dt || !is_type_name(*dt, type_name<T>())) return false;
+  if (!dt || !is_type_name(*dt, words::type_names[words::type_of<T>()])) return false;
   return value && convert_value<T>(*value, out);
 }
 
