@@ -21,25 +21,18 @@ using namespace hestrel::zkpref;
 namespace hestrel::zkpref {
 
 int validate_key(const QString &key) {
-  // Walked in place: every set passes here, and a list of parts would be
-  // built only to be looked at once.
-  const QStringView whole(key);
-  for (qsizetype start = 0;;) {
-    const qsizetype slash = whole.indexOf(u'/', start);
-    const QStringView part = whole.mid(start, (slash < 0 ? whole.size() : slash) - start);
-    // The file format reads what follows a ':' as the platform attribute and
-    // skips every root-named element, so such parts could never be read
-    // back and would stop the file from being written at all.
-    if (!is_path_part(part)) {
-      const QByteArray name = part.toUtf8();
-      zkerr_throw(-1, ZKERR_WARNING,
-                  "%s: Invalid character in the zkpref key '%s'. See www.w3.org for valid xml element tag rules.",
-                  "validate_key", name.constData());
-      return ZKPREF_INVALID_KEY;
-    }
-    if (slash < 0) return 0;
-    start = slash + 1;
-  }
+  // The file format reads what follows a ':' as the platform attribute and
+  // skips every root-named element, so such parts could never be read back
+  // and would stop the file from being written at all.
+  const bool valid = each_key_part(key, [](QStringView part) {
+    if (is_path_part(part)) return true;
+    const QByteArray name = part.toUtf8();
+    zkerr_throw(-1, ZKERR_WARNING,
+                "%s: Invalid character in the zkpref key '%s'. See www.w3.org for valid xml element tag rules.",
+                "validate_key", name.constData());
+    return false;
+  });
+  return valid ? 0 : ZKPREF_INVALID_KEY;
 }
 
 }  // namespace hestrel::zkpref

@@ -34,7 +34,6 @@ bool answer_from(const QSettings &layer, QAnyStringView key, ZKPrefSource source
   return true;
 }
 
-
 // Hands the settings machinery the key and its platform variant as they
 // come, which it normalises anyway: reads build no text of their own
 // unless the key is long, and the variant only when a layer may hold one.
