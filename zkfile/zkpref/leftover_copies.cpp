@@ -1,5 +1,5 @@
 // Removal of what synchronisations killed part way left beside a preference
-// file: temporary copies that would pile up, and a lock that would stall.
+// file: temporary copies that would pile up.
 #include "internal/leftover_copies.hpp"
 
 #include <dirent.h>
@@ -9,7 +9,6 @@
 
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
-#include <QtCore/QLockFile>
 
 namespace hestrel::zkpref {
 
@@ -48,16 +47,6 @@ void remove_leftover_copies(const QString &path) {
       ::unlinkat(folder_fd, entry->d_name, 0);
   }
   ::closedir(entries);
-}
-
-void remove_stale_machinery_lock(const QString &path) {
-  const QString name = path + QStringLiteral(".lock");
-  if (!QFileInfo::exists(name)) return;
-  // Any age counts as stale here: the machinery still removes a lock only
-  // when it can take the lock of the file itself, which a living holder keeps.
-  QLockFile probe(name);
-  probe.setStaleLockTime(1);
-  if (probe.tryLock(0)) probe.unlock();
 }
 
 }  // namespace hestrel::zkpref

@@ -19,6 +19,7 @@
 
 #include "internal/file_lock.hpp"
 #include "internal/leftover_copies.hpp"
+#include "internal/machinery_lock.hpp"
 #include "internal/release_files.hpp"
 #include "internal/store_state.hpp"
 #include "internal/user_file_memory.hpp"
@@ -288,7 +289,7 @@ ZKpref_Err ZKPREF::syncSettings() {
   // and an unheld lock beside it belong to syncs that were killed. At most
   // the copy of a sync killed from now on can remain.
   hestrel::zkpref::remove_leftover_copies(locked_path);
-  hestrel::zkpref::remove_stale_machinery_lock(locked_path);
+  if (int rc = hestrel::zkpref::remove_stale_machinery_lock(locked_path); rc != 0) return static_cast<ZKpref_Err>(rc);
 
   hestrel::zkpref::UserFileScope scope(locked_path);
   ZKpref_Err result = ZKPREF_SUCCESS;

@@ -1,6 +1,6 @@
 // What a killed synchronisation leaves beside a preference file: the
-// settings machinery's lock file, and its temporary copy where the file
-// system has no unnamed temporary files.
+// settings machinery's temporary copy where the file system has no unnamed
+// temporary files.
 #ifndef HESTREL_ZKPREF_INTERNAL_LEFTOVER_COPIES_HPP
 #define HESTREL_ZKPREF_INTERNAL_LEFTOVER_COPIES_HPP
 
@@ -15,12 +15,6 @@ bool is_leftover_copy_name(const QString &name, const QString &file_name);
 // Removes the regular files beside path named as its temporary copies.
 // Only for a caller holding the file's exclusive lock.
 void remove_leftover_copies(const QString &path);
-
-// Removes the settings machinery's lock file of path ("<path>.lock") when
-// no living process holds it. A sync killed before it wrote its process id
-// there leaves it empty, and the machinery would wait half a minute before
-// taking it as stale. Only for a caller holding the file's exclusive lock.
-void remove_stale_machinery_lock(const QString &path);
 
 }  // namespace hestrel::zkpref
 
