@@ -1,5 +1,5 @@
 // Removal of what synchronisations killed part way left beside a preference
-// file: temporary copies that would pile up, and a lock that would stall.
+// file: the temporary copy they recorded, and a lock that would stall.
 #include "internal/leftover_copies.hpp"
 
 #include <dirent.h>
@@ -7,47 +7,175 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <string>
+
+#include <QtCore/QByteArray>
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QLockFile>
+
+#include "internal/file_lock.hpp"
 
 namespace hestrel::zkpref {
 
 namespace {
 
-bool ascii_letter(QChar c) {
-  const char16_t u = c.unicode();
-  return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+// The record lies in the temporary folder, where others may plant files:
+// only a regular file of our own with one link is ever read or emptied.
+bool is_own_record(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1;
+}
+
+// "copy <device> <inode>\n<name>" once the copy is known; "before
+// <inode> <inode>...\n" while it is not yet.
+struct Recorded {
+  bool known = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  QByteArray name;  // empty for a copy that had no name yet
+  QList<QByteArray> there_before;
+};
+
+bool parse_record(const QByteArray &text, Recorded &recorded) {
+  const qsizetype line_end = text.indexOf('\n');
+  if (line_end < 0) return false;
+  QList<QByteArray> words = text.left(line_end).split(' ');
+  if (words.value(0) == "before") {
+    words.removeFirst();
+    recorded.there_before = words;
+    return true;
+  }
+  if (words.size() != 3 || words[0] != "copy") return false;
+  bool device_ok = false, inode_ok = false;
+  recorded.known = true;
+  recorded.device = static_cast<dev_t>(words[1].toULongLong(&device_ok));
+  recorded.inode = static_cast<ino_t>(words[2].toULongLong(&inode_ok));
+  recorded.name = text.mid(line_end + 1);
+  return device_ok && inode_ok;
+}
+
+bool is_recorded_copy(int folder_fd, const char *name, const Recorded &recorded) {
+  struct stat st {};
+  return ::fstatat(folder_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+         st.st_dev == recorded.device && st.st_ino == recorded.inode;
+}
+
+// The settings machinery gives its temporary copy of file_name the name
+// file_name, a dot and six characters; an unnamed copy gets such a name
+// only for the moment between linking it and renaming it into place.
+bool has_copy_name_shape(const QByteArray &name, const QByteArray &file_name) {
+  constexpr qsizetype placeholder = 6;
+  return name.size() == file_name.size() + 1 + placeholder && name.startsWith(file_name) &&
+         name[file_name.size()] == '.';
+}
+
+// Removes the recorded copy, and nothing but it: a file at the recorded name
+// (or, for an unnamed copy, of the copies' name shape) whose device and
+// inode are the recorded ones.
+void remove_recorded(const QString &path, const Recorded &recorded) {
+  const QFileInfo info(path);
+  const QByteArray folder = QFile::encodeName(info.absolutePath());
+  const QByteArray file_name = QFile::encodeName(info.fileName());
+  DIR *entries = ::opendir(folder.constData());
+  if (!entries) return;
+  const int folder_fd = ::dirfd(entries);
+  if (!recorded.known) {
+    // An empty copy of ours that was not there when the killed sync began.
+    const bool machinery_writing = QFileInfo::exists(path + QStringLiteral(".lock"));
+    while (const dirent *entry = machinery_writing ? nullptr : ::readdir(entries)) {
+      struct stat st {};
+      if (has_copy_name_shape(QByteArray(entry->d_name), file_name) &&
+          ::fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+          st.st_size == 0 && st.st_uid == ::geteuid() &&
+          !recorded.there_before.contains(QByteArray::number(static_cast<qulonglong>(st.st_ino))))
+        ::unlinkat(folder_fd, entry->d_name, 0);
+    }
+  } else if (!recorded.name.isEmpty()) {
+    const QByteArray prefix = folder + '/' + file_name + '.';
+    const QByteArray own = recorded.name.mid(folder.size() + 1);
+    if (recorded.name.startsWith(prefix) && !own.contains('/') && is_recorded_copy(folder_fd, own.constData(), recorded))
+      ::unlinkat(folder_fd, own.constData(), 0);
+  } else {
+    while (const dirent *entry = ::readdir(entries)) {
+      if (has_copy_name_shape(QByteArray(entry->d_name), file_name) &&
+          is_recorded_copy(folder_fd, entry->d_name, recorded)) {
+        ::unlinkat(folder_fd, entry->d_name, 0);
+        break;
+      }
+    }
+  }
+  ::closedir(entries);
 }
 
 }  // namespace
 
-bool is_leftover_copy_name(const QString &name, const QString &file_name) {
-  constexpr qsizetype placeholder = 6;
-  if (name.size() != file_name.size() + 1 + placeholder || !name.startsWith(file_name) ||
-      name[file_name.size()] != u'.')
-    return false;
-  for (qsizetype i = file_name.size() + 1; i < name.size(); ++i)
-    if (!ascii_letter(name[i])) return false;
-  return true;
+CopyRecord::CopyRecord(const QString &path)
+    : path_(path), record_(ZKprefProtection::lockFilePath(path) + QStringLiteral(".copy")) {}
+
+CopyRecord::~CopyRecord() {
+  if (noted_) ::unlink(QFile::encodeName(record_).constData());
 }
 
-void remove_leftover_copies(const QString &path) {
-  const QFileInfo info(path);
-  const QByteArray folder = QFile::encodeName(info.absolutePath());
-  const QString file_name = info.fileName();
-  DIR *entries = ::opendir(folder.constData());
-  if (!entries) return;
-  const int folder_fd = ::dirfd(entries);
-  while (const dirent *entry = ::readdir(entries)) {
-    const QString name = QFile::decodeName(entry->d_name);
-    if (!is_leftover_copy_name(name, file_name)) continue;
-    // Never a link or anything else that merely bears the name.
-    struct stat status {};
-    if (::fstatat(folder_fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode))
-      ::unlinkat(folder_fd, entry->d_name, 0);
+void CopyRecord::remove_leftover() {
+  const QByteArray record = QFile::encodeName(record_);
+  const int fd = ::open(record.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  if (!is_own_record(fd)) {
+    ::close(fd);
+    return;
   }
-  ::closedir(entries);
+  char text[8192];
+  const ssize_t got = ::read(fd, text, sizeof text);
+  ::close(fd);
+  Recorded recorded;
+  // A record cut short by a kill while it was written names nothing.
+  if (got > 0 && parse_record(QByteArray(text, static_cast<qsizetype>(got)), recorded)) remove_recorded(path_, recorded);
+  ::unlink(record.constData());
+}
+
+bool CopyRecord::note(int copy_fd) {
+  struct stat copy {};
+  if (::fstat(copy_fd, &copy) != 0) return false;
+  // The real name, from the descriptor: an unnamed file has none yet (the
+  // link then reads "/folder/#inode (deleted)").
+  char link[4096];
+  const std::string proc = "/proc/self/fd/" + std::to_string(copy_fd);
+  const ssize_t length = ::readlink(proc.c_str(), link, sizeof link);
+  if (length < 0 || static_cast<size_t>(length) >= sizeof link) return false;
+  QByteArray name(link, static_cast<qsizetype>(length));
+  const QByteArray named_like = QFile::encodeName(path_) + '.';
+  if (!name.startsWith(named_like) || name.endsWith(" (deleted)")) name.clear();
+  return write("copy " + QByteArray::number(static_cast<qulonglong>(copy.st_dev)) + ' ' +
+               QByteArray::number(static_cast<qulonglong>(copy.st_ino)) + '\n' + name);
+}
+
+bool CopyRecord::begin() {
+  const QFileInfo info(path_);
+  const QByteArray folder = QFile::encodeName(info.absolutePath());
+  const QByteArray file_name = QFile::encodeName(info.fileName());
+  QByteArray text = "before";
+  if (DIR *entries = ::opendir(folder.constData())) {
+    while (const dirent *entry = ::readdir(entries)) {
+      if (has_copy_name_shape(QByteArray(entry->d_name), file_name))
+        text += ' ' + QByteArray::number(static_cast<qulonglong>(entry->d_ino));
+    }
+    ::closedir(entries);
+  }
+  return write(text + '\n');
+}
+
+bool CopyRecord::write(const QByteArray &text) {
+  const int fd = ::open(QFile::encodeName(record_).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  // Written whole before the copy can exist; a kill cannot lose what the
+  // kernel already holds, and a record cut short names nothing.
+  bool written = is_own_record(fd) && ::ftruncate(fd, 0) == 0 &&
+                 ::write(fd, text.constData(), static_cast<size_t>(text.size())) == text.size();
+  ::close(fd);
+  noted_ = noted_ || written;
+  return written;
 }
 
 void remove_stale_machinery_lock(const QString &path) {

@@ -1,0 +1,317 @@
+// A store's user file: opening, synchronisation, moving a damaged file
+// aside and closing, each guarantee kept in one place (see user_file.hpp).
+#include "internal/user_file.hpp"
+
+#include <sys/stat.h>
+
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include <QtCore/QDebug>
+#include <QtCore/QFile>
+#include <QtCore/QStringList>
+
+#include "internal/file_lock.hpp"
+#include "internal/leftover_copies.hpp"
+#include "internal/store_state.hpp"
+#include "internal/user_file_call.hpp"
+#include "internal/xml_format.hpp"
+
+namespace hestrel::zkpref {
+
+namespace {
+
+// The settings machinery keeps one map per file for the whole process, and
+// every settings object on that file shares it, with its pending changes
+// (pinned by the store's sync tests). A read of a damaged file empties that
+// map for all of them, and the only other copy of the keys is what an open
+// object answers. So the stores open on one file share one settings object
+// on it that never enters a group: it answers every key at once, and an
+// opening that finds the file damaged while another store has it open asks
+// it before its own settings object reads the file.
+struct OpenFile {
+  int stores = 0;
+  std::unique_ptr<QSettings> view;
+};
+
+std::mutex &views_mutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::map<QString, OpenFile> &views() {
+  static std::map<QString, OpenFile> open;
+  return open;
+}
+
+// Every key the stores open on the file answer (the machinery's map of it
+// with the changes pending); nothing when none is open.
+std::optional<QSettings::SettingsMap> every_key(const QString &path) {
+  std::lock_guard<std::mutex> hold(views_mutex());
+  const auto found = views().find(path);
+  if (found == views().end() || !found->second.view) return std::nullopt;
+  QSettings &view = *found->second.view;
+  QSettings::SettingsMap map;
+  const QStringList keys = view.allKeys();
+  for (const QString &key : keys) map.insert(key, view.value(key));
+  return map;
+}
+
+UserFileCall call_on(const QString &file_name, FileContent *content, CopyRecord *copies) {
+  UserFileCall call;
+  call.file_name = file_name;
+  call.content = content;
+  call.copies = copies;
+  return call;
+}
+
+// QSettings::sync through settings, or, when settings reports an error
+// already, through a new object on its file. Qt keeps a settings object's
+// first error for as long as the object lives, so its status cannot tell
+// this sync's outcome; objects of one process on one file share the keys
+// and pending changes, and a new object synchronises as it is made, with a
+// status of its own. (Both pinned by the store's sync tests.)
+ZKpref_Err sync_through_machinery(QSettings &settings, UserFileCall &call) {
+  UserFileCallScope scope(call);
+  if (settings.status() == QSettings::NoError) {
+    settings.sync();
+    return status_code(settings.status());
+  }
+  QSettings fresh(settings.fileName(), xml_format());
+  return status_code(fresh.status());
+}
+
+}  // namespace
+
+void warn_user_file_failed(const QString &path, ZKpref_Err code) {
+  qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. " << format_error(code);
+}
+
+ZKpref_Err status_code(QSettings::Status status) {
+  switch (status) {
+    case QSettings::FormatError:
+      return ZKPREF_FORMAT_ERROR;
+    case QSettings::AccessError:
+      return ZKPREF_ACCESS_ERROR;
+    default:
+      return ZKPREF_SUCCESS;
+  }
+}
+
+UserFile::UserFile(const QString &path) : path_(path), locked_path_(lock_path(path)) {}
+
+ZKpref_Err UserFile::make_settings(std::unique_ptr<QSettings> &settings, FileContent &content) {
+  UserFileCall call = call_on(locked_path_, &content, nullptr);
+  {
+    UserFileCallScope scope(call);
+    settings = std::make_unique<QSettings>(path_, xml_format());
+  }
+  last_seen_ = content.identity;
+  // The settings machinery answers a file it holds from its cache without
+  // reading (pinned by the open tests); a file that was not empty then held
+  // keys, as far as the store can tell.
+  held_keys_ = call.held_keys.value_or(content.identity.exists && content.identity.size > 0);
+  if (call.read == UserFileCall::Read::unreadable) return ZKPREF_ACCESS_ERROR;
+  if (call.read == UserFileCall::Read::damaged) return ZKPREF_FORMAT_ERROR;
+  return status_code(settings->status());
+}
+
+ZKpref_Err UserFile::open(std::unique_ptr<QSettings> &settings) {
+  // Read here, under the shared lock, before the settings machinery sees the
+  // file: a read that failed inside it would leave its cache holding an
+  // empty map for the file, which a later opening would take as the file.
+  const ReadResult got = read_file_whole(locked_path_, opening_content_);
+  if (got == ReadResult::failed || !opening_content_.regular) {
+    opening_content_ = FileContent{};
+    warn_user_file_failed(path_, ZKPREF_ACCESS_ERROR);
+    return ZKPREF_ACCESS_ERROR;
+  }
+  // With another store open on the file, a damaged file must be told before
+  // the new settings object reads it and empties the map they share.
+  if (!opening_content_.bytes.isEmpty()) {
+    others_keys_ = every_key(locked_path_);
+    if (others_keys_) {
+      FileContent &content = opening_content_;
+      content.parsed = parse_settings(content.bytes, content.map, content.seen);
+      if (!content.parsed) {
+        warn_user_file_failed(path_, ZKPREF_FORMAT_ERROR);
+        damaged_identity_ = content.identity;
+        const ZKpref_Err repaired = repair_at_opening(settings);
+        damaged_at_opening_ = false;
+        repaired_at_open_ = true;
+        if (!settings) return ZKPREF_ACCESS_ERROR;
+        attach();
+        return repaired == ZKPREF_ACCESS_ERROR ? repaired : ZKPREF_SUCCESS;
+      }
+    }
+    others_keys_.reset();
+  }
+  const ZKpref_Err made = make_settings(settings, opening_content_);
+  damaged_at_opening_ = made == ZKPREF_FORMAT_ERROR;
+  if (damaged_at_opening_) damaged_identity_ = opening_content_.identity;
+  if (made == ZKPREF_ACCESS_ERROR) return made;
+  // Joined now, before any carry-over makes changes pending: the shared
+  // object synchronises as it is made.
+  attach();
+  return ZKPREF_SUCCESS;
+}
+
+ZKpref_Err UserFile::finish_opening(std::unique_ptr<QSettings> &settings) {
+  opening_content_ = FileContent{};
+  ZKpref_Err loaded = damaged_at_opening_ ? ZKPREF_FORMAT_ERROR : status_code(settings->status());
+  if (repaired_at_open_) {
+    loaded = settings ? status_code(settings->status()) : ZKPREF_FORMAT_ERROR;
+  } else if (loaded != ZKPREF_SUCCESS) {
+    warn_user_file_failed(path_, loaded);
+    if (loaded == ZKPREF_FORMAT_ERROR) loaded = repair_at_opening(settings);
+  }
+  // A store that fails to open is no store of the file.
+  if (loaded != ZKPREF_SUCCESS) detach();
+  return loaded;
+}
+
+void UserFile::attach() {
+  std::lock_guard<std::mutex> hold(views_mutex());
+  OpenFile &open = views()[locked_path_];
+  if (!open.view) {
+    UserFileCall call = call_on(locked_path_, nullptr, nullptr);
+    UserFileCallScope scope(call);
+    open.view = std::make_unique<QSettings>(locked_path_, xml_format());
+  }
+  ++open.stores;
+  attached_ = true;
+}
+
+void UserFile::detach() {
+  if (!attached_) return;
+  attached_ = false;
+  std::lock_guard<std::mutex> hold(views_mutex());
+  const auto found = views().find(locked_path_);
+  if (found == views().end() || --found->second.stores > 0) return;
+  UserFileCall call = call_on(locked_path_, nullptr, nullptr);
+  UserFileCallScope scope(call);
+  views().erase(found);
+}
+
+bool UserFile::move_aside(const FileContent &damaged, CopyRecord &copies) {
+  return replace_file_whole(locked_path_ + QStringLiteral(".corrupt"), damaged.bytes, damaged.identity.mode, copies);
+}
+
+ZKpref_Err UserFile::repair_at_opening(std::unique_ptr<QSettings> &settings) {
+  // The shared lock the opening holds keeps every sync out; this one keeps
+  // out other openings that found the file damaged too.
+  ZKprefProtection corrupt_lock(locked_path_ + QStringLiteral(".corrupt"), 1);
+  if (corrupt_lock.lock() != 0) return ZKPREF_FORMAT_ERROR;
+  CopyRecord copies(locked_path_);
+  copies.remove_leftover();
+
+  // Read again: another opening may have repaired the file meanwhile.
+  FileContent now;
+  if (read_file_whole(locked_path_, now) == ReadResult::failed || !now.regular) return ZKPREF_ACCESS_ERROR;
+  if (now.identity == damaged_identity_) now.parsed = false;
+  else now.parsed = !now.identity.exists || now.bytes.isEmpty() || parse_settings(now.bytes, now.map, now.seen);
+  if (!now.parsed) {
+    // Alone, the store opens empty; beside other open stores of the file it
+    // keeps what they hold.
+    const QSettings::SettingsMap kept = others_keys_.value_or(QSettings::SettingsMap());
+    QByteArray bytes;
+    VariantsSeen seen;
+    if (!move_aside(now, copies) || !format_settings(kept, bytes, seen) ||
+        !replace_file_whole(locked_path_, bytes, now.identity.mode, copies))
+      return ZKPREF_FORMAT_ERROR;
+    now.identity = identity_at(locked_path_);
+    now.bytes = bytes;
+    now.map = kept;
+    now.seen = seen;
+    now.parsed = true;
+  }
+  settings.reset();
+  return make_settings(settings, now);
+}
+
+ZKpref_Err UserFile::put_back_known_keys(FileContent &now, CopyRecord &copies) {
+  const QSettings::SettingsMap known = every_key(locked_path_).value_or(QSettings::SettingsMap());
+  QByteArray bytes;
+  VariantsSeen seen;
+  if (!now.bytes.isEmpty() && !move_aside(now, copies)) return ZKPREF_ACCESS_ERROR;
+  if (!format_settings(known, bytes, seen) || !replace_file_whole(locked_path_, bytes, now.identity.mode, copies))
+    return ZKPREF_ACCESS_ERROR;
+  // What the settings machinery reads next is what was just written.
+  now.identity = identity_at(locked_path_);
+  now.bytes = bytes;
+  now.map = known;
+  now.seen = seen;
+  now.parsed = true;
+  return ZKPREF_SUCCESS;
+}
+
+ZKpref_Err UserFile::sync(QSettings &settings) {
+  ZKprefProtection exclusive(locked_path_, 1);
+  if (int rc = exclusive.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
+  // Holding the exclusive lock, no other store is writing this file: a
+  // recorded copy and an unheld lock beside it belong to syncs that were
+  // killed.
+  remove_stale_machinery_lock(locked_path_);
+  CopyRecord copies(locked_path_);
+  copies.remove_leftover();
+
+  // Read before the settings machinery does: it empties its map of the file
+  // before it opens it, so a read that fails inside it costs the keys.
+  FileContent now;
+  if (read_file_whole(locked_path_, now, &last_seen_) == ReadResult::failed || !now.regular)
+    return ZKPREF_ACCESS_ERROR;
+  const bool changed = now.identity != last_seen_;
+  bool damaged = false;
+  if (changed && now.identity.exists) {
+    // A writer of this format replaces the file whole, and never with
+    // nothing: a file cut to nothing that held keys lost them.
+    if (now.bytes.isEmpty()) {
+      damaged = held_keys_;
+    } else {
+      now.parsed = parse_settings(now.bytes, now.map, now.seen);
+      damaged = !now.parsed;
+      if (damaged) now.map.clear();
+    }
+  }
+  if (damaged) {
+    // Damage found is what this sync reports, whether or not the keys could
+    // be put back; until they can, nothing is written over the bytes.
+    if (put_back_known_keys(now, copies) != ZKPREF_SUCCESS) return ZKPREF_FORMAT_ERROR;
+  }
+
+  if (!copies.begin()) return ZKPREF_ACCESS_ERROR;
+  // Unchanged, the bytes were not read, and the machinery reads nothing.
+  UserFileCall call = call_on(settings.fileName(), changed ? &now : nullptr, &copies);
+  ZKpref_Err result = sync_through_machinery(settings, call);
+  if (call.read == UserFileCall::Read::unreadable) result = ZKPREF_ACCESS_ERROR;
+  if (call.read == UserFileCall::Read::damaged) result = ZKPREF_FORMAT_ERROR;
+  // The rename is on disk only once the folder is.
+  if (result == ZKPREF_SUCCESS && call.wrote && !sync_folder_of(locked_path_)) result = ZKPREF_ACCESS_ERROR;
+
+  const bool machinery_read_failed =
+      call.read == UserFileCall::Read::unreadable || call.read == UserFileCall::Read::damaged;
+  last_seen_ = machinery_read_failed ? FileIdentity{} : identity_at(locked_path_);
+  if (call.held_keys) held_keys_ = *call.held_keys;
+  if (damaged && result == ZKPREF_SUCCESS) result = ZKPREF_FORMAT_ERROR;
+  return result;
+}
+
+void UserFile::close(std::unique_ptr<QSettings> &settings) {
+  if (!settings) return;
+  // Destroying a settings object with changes pending synchronises it; on
+  // a file that is no longer a regular one that would wait forever, so
+  // those changes are given up with the object left undestroyed.
+  const FileIdentity at_close = identity_at(locked_path_);
+  if (at_close.exists && !S_ISREG(at_close.mode)) {
+    (void)settings.release();
+    detach();
+    return;
+  }
+  UserFileCall call = call_on(settings->fileName(), nullptr, nullptr);
+  UserFileCallScope scope(call);
+  settings.reset();
+  detach();
+}
+
+}  // namespace hestrel::zkpref
