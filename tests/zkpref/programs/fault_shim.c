@@ -7,6 +7,8 @@
  *   "open EIO"      opening the file itself fails (also "open EMFILE")
  *   "fsync EIO"     fsync and fdatasync of the file, of its copies beside
  *                   it and of unnamed files made in its folder fail
+ *   "stall write"   the first write to a copy beside the file (or an unnamed
+ *                   file in its folder) waits until the test resumes it
  *   "stall rename"  a rename onto the file waits until the test resumes it
  *   "stall lock-wait"  the first exclusive creation of "<file>.lock" that
  *                   finds it taken (a writer now waits for the settings
@@ -27,7 +29,8 @@
 #include <unistd.h>
 
 enum { kFdLimit = 4096, kPathLimit = 4096 };
-enum { kOther = 0, kTheFile, kBeside }; /* the file itself; its copies, lock, unnamed files */
+/* The file itself; its copies and unnamed files in its folder; "<file>.lock". */
+enum { kOther = 0, kTheFile, kBeside, kLock };
 
 static unsigned char fd_kind[kFdLimit];
 static long long fd_delivered[kFdLimit];
@@ -37,6 +40,7 @@ static struct {
   long long read_after;
   int open_errno;
   int fsync_errno;
+  int stall_write;
   int stall_rename;
   int stall_lock_wait;
 } faults;
@@ -68,6 +72,7 @@ int hestrel_fault_set(const char *spec) {
     return 0;
   }
   if (strcmp(what, "stall") == 0) {
+    if (strcmp(how, "write") == 0) return faults.stall_write = 1, 0;
     if (strcmp(how, "rename") == 0) return faults.stall_rename = 1, 0;
     if (strcmp(how, "lock-wait") == 0) return faults.stall_lock_wait = 1, 0;
     return -1;
@@ -86,23 +91,24 @@ int hestrel_fault_set(const char *spec) {
   return 0;
 }
 
+static int is_lock_of_file(const char *path) {
+  const char *file = target();
+  const size_t n = strlen(file);
+  return n && strncmp(path, file, n) == 0 && strcmp(path + n, ".lock") == 0;
+}
+
 static int kind_of(const char *path, int flags) {
   const char *file = target();
   const size_t n = strlen(file);
   const char *slash = strrchr(file, '/');
   if (!n || !path) return kOther;
   if (strcmp(path, file) == 0) return kTheFile;
+  if (is_lock_of_file(path)) return kLock;
   if (strncmp(path, file, n) == 0 && path[n] == '.') return kBeside;
   if ((flags & O_TMPFILE) == O_TMPFILE && slash && strlen(path) == (size_t)(slash - file) &&
       strncmp(path, file, (size_t)(slash - file)) == 0)
     return kBeside;
   return kOther;
-}
-
-static int is_lock_of_file(const char *path) {
-  const char *file = target();
-  const size_t n = strlen(file);
-  return n && strncmp(path, file, n) == 0 && strcmp(path + n, ".lock") == 0;
 }
 
 /* Raw calls, so the stall itself meets no fault. */
@@ -239,8 +245,18 @@ ssize_t __read_chk(int fd, void *buffer, size_t count, size_t size) {
 SHIM_PREAD(pread)
 SHIM_PREAD(pread64)
 
+ssize_t write(int fd, const void *buffer, size_t count) {
+  static ssize_t (*next)(int, const void *, size_t);
+  if (faults.stall_write && fd >= 0 && fd < kFdLimit && fd_kind[fd] == kBeside) {
+    faults.stall_write = 0;
+    stall();
+  }
+  if (!next) next = (ssize_t(*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
+  return next(fd, buffer, count);
+}
+
 static int refuse_sync(int fd) {
-  if (faults.fsync_errno && fd >= 0 && fd < kFdLimit && fd_kind[fd] != kOther) {
+  if (faults.fsync_errno && fd >= 0 && fd < kFdLimit && (fd_kind[fd] == kTheFile || fd_kind[fd] == kBeside)) {
     errno = faults.fsync_errno;
     return -1;
   }
