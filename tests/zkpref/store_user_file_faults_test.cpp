@@ -355,7 +355,7 @@ TEST_F(UserFileFaults, PlainWriterStalledInItsRenameKeepsItsChange) {
   // The store is stopped once its sync waits for the writer's lock: all it
   // did before that, it did while the writer's copy waited.
   const std::vector<Step> store_steps{
-      {"fault stall lock-wait", "ok"}, {"open", "0"}, {"set s 1", "0"}, {"sync", "0"}, {"close", "done"}};
+      {"open", "0"}, {"set s 1", "0"}, {"fault stall lock-wait", "ok"}, {"sync", "0"}, {"close", "done"}};
   Driver store(s.file, s.output + "s", zkpref_test::commands(store_steps));
   ASSERT_TRUE(store.stalled()) << store.finish() << store.errors();
   writer.resume();
