@@ -369,7 +369,9 @@ TEST_F(UserFileFaults, PlainWriterStalledInItsRenameKeepsItsChange) {
 // unchanged on disk (same size and modification time) from its per-process
 // cache, without reading the file, while the first is open and after it is
 // gone; a file of another size it reads again. This is why a store reopened
-// in one process cannot learn the file's keys from the format's reader.
+// in one process cannot learn the file's keys from the format's reader. A
+// read that failed is cached too: the next object on the unchanged file
+// holds no key and reports no error.
 TEST_F(UserFileFaults, QtAnswersAnUnchangedFileFromItsProcessCache) {
   const std::string file = user_file();
   write_file(file, zkpref_test::settings_xml({{"a", "int", "1"}}));
@@ -397,6 +399,17 @@ TEST_F(UserFileFaults, QtAnswersAnUnchangedFileFromItsProcessCache) {
   write_file(file, zkpref_test::settings_xml({{"bb", "int", "1"}}));
   QSettings resized(name, getQSettingsFormat());
   EXPECT_TRUE(resized.contains("bb"));
+
+  const QString damaged = QString::fromStdString(user_file("Vornakel"));
+  write_file(damaged.toStdString(), zkpref_test::settings_xml({{"a", "int", "1"}}).substr(0, 70));
+  zkpref_test::QtMessages reader_warnings;
+  {
+    QSettings failed(damaged, getQSettingsFormat());
+    EXPECT_EQ(failed.status(), QSettings::FormatError);
+  }
+  QSettings after_failure(damaged, getQSettingsFormat());
+  EXPECT_EQ(after_failure.status(), QSettings::NoError);
+  EXPECT_TRUE(after_failure.allKeys().isEmpty());
 }
 
 }  // namespace
