@@ -169,21 +169,33 @@ static int opened(const char *path, int flags, int fd) {
     return opened(path, flags, next(path, flags, mode));          \
   }
 
-/* Relative names under a folder descriptor are let through unwatched: the
- * store and the settings machinery name the file by its full path. */
+/* A name relative to a folder descriptor is watched under the folder's
+ * full name, as the kernel reports it. */
+static const char *full_name(int dir, const char *path, char *buffer) {
+  char link[64];
+  ssize_t n;
+  if (dir == AT_FDCWD || path[0] == '/') return path;
+  snprintf(link, sizeof link, "/proc/self/fd/%d", dir);
+  n = readlink(link, buffer, kPathLimit - 1);
+  if (n <= 0 || (size_t)n + 1 + strlen(path) >= kPathLimit) return "";
+  buffer[n] = '/';
+  strcpy(buffer + n + 1, path);
+  return buffer;
+}
+
 #define SHIM_OPENAT(name)                                                   \
   int name(int dir, const char *path, int flags, ...) {                    \
     static openat_fn next;                                                  \
+    char buffer[kPathLimit];                                                \
+    const char *full = full_name(dir, path, buffer);                       \
     va_list args;                                                           \
     mode_t mode;                                                            \
-    const int watched = dir == AT_FDCWD || path[0] == '/';                 \
     va_start(args, flags);                                                  \
     mode = mode_of(flags, args);                                            \
     va_end(args);                                                           \
-    if (watched && refuse_open(kind_of(path, flags))) return -1;            \
+    if (refuse_open(kind_of(full, flags))) return -1;                       \
     if (!next) next = (openat_fn)dlsym(RTLD_NEXT, #name);                   \
-    if (!watched) return next(dir, path, flags, mode);                      \
-    return opened(path, flags, next(dir, path, flags, mode));               \
+    return opened(full, flags, next(dir, path, flags, mode));               \
   }
 
 SHIM_OPEN(open)
