@@ -101,9 +101,11 @@ std::string many(const std::string &verb, int n) {
 }
 
 std::string plain_settings(const std::vector<std::string> &w) {
-  if (w[0] == "qopen") {
-    plain = std::make_unique<QSettings>(QString::fromLocal8Bit(std::getenv("HESTREL_FAULT_FILE")),
-                                        getQSettingsFormat());
+  const char *file = std::getenv("HESTREL_FAULT_FILE");
+  if (w[0] == "qopen" && file) {
+    plain = std::make_unique<QSettings>(QString::fromLocal8Bit(file), getQSettingsFormat());
+  } else if (!plain) {
+    return "bad command";
   } else if (w[0] == "qset" && w.size() == 3) {
     plain->setValue(QString::fromStdString(w[1]),
                     QVariantMap{{"value", QString::fromStdString(w[2])}, {"dt", QStringLiteral("QString")}});
@@ -124,7 +126,7 @@ std::string run(const std::vector<std::string> &w, const std::string &rest) {
   if (verb == "set" && w.size() == 3) return std::to_string(set_one(w[1], w[2]));
   if (verb == "get" && w.size() == 2) return get_one(w[1]);
   if ((verb == "setmany" || verb == "getmany") && w.size() == 2) return many(verb, std::atoi(w[1].c_str()));
-  if (verb[0] == 'q' && (verb != "qopen" || std::getenv("HESTREL_FAULT_FILE"))) return plain_settings(w);
+  if (verb == "qopen" || verb == "qset" || verb == "qsync") return plain_settings(w);
   if (verb == "fault") return fault(rest);
   if (verb == "pause") return pause_here(), "resumed";
   if (verb == "umask" && w.size() == 2) return umask(std::strtol(w[1].c_str(), nullptr, 8)), "set";
