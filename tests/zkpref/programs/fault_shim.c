@@ -25,7 +25,6 @@
 #include <string.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 enum { kFdLimit = 4096, kPathLimit = 4096 };
@@ -116,7 +115,8 @@ static void stall(void) {
   const char *announce = getenv("HESTREL_FAULT_ANNOUNCE_FD"), *resume = getenv("HESTREL_FAULT_RESUME_FD");
   const int saved = errno;
   char byte = '!';
-  if (announce && resume && syscall(SYS_write, atoi(announce), &byte, 1) == 1) syscall(SYS_read, atoi(resume), &byte, 1);
+  if (announce && resume && syscall(SYS_write, atoi(announce), &byte, 1) == 1)
+    syscall(SYS_read, atoi(resume), &byte, 1);
   errno = saved;
 }
 
