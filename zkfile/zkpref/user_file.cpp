@@ -24,7 +24,7 @@ namespace {
 
 // The settings machinery keeps one map per file for the whole process, and
 // every settings object on that file shares it, with its pending changes
-// (pinned by the store's sync tests). A read of a damaged file empties that
+// (pinned in settings_machinery_test.cpp). A read of a damaged file empties that
 // map for all of them, and the only other copy of the keys is what an open
 // object answers. So the stores open on one file share one settings object
 // on it that never enters a group: it answers every key at once, and an
@@ -71,7 +71,7 @@ UserFileCall call_on(const QString &file_name, FileContent *content, CopyRecord 
 // first error for as long as the object lives, so its status cannot tell
 // this sync's outcome; objects of one process on one file share the keys
 // and pending changes, and a new object synchronises as it is made, with a
-// status of its own. (Both pinned by the store's sync tests.)
+// status of its own. (Both pinned in settings_machinery_test.cpp.)
 ZKpref_Err sync_through_machinery(QSettings &settings, UserFileCall &call) {
   UserFileCallScope scope(call);
   if (settings.status() == QSettings::NoError) {
@@ -108,9 +108,10 @@ ZKpref_Err UserFile::make_settings(std::unique_ptr<QSettings> &settings, FileCon
     settings = std::make_unique<QSettings>(path_, xml_format());
   }
   last_seen_ = content.identity;
-  // The settings machinery answers a file it holds from its cache without
-  // reading (pinned by the open tests); a file that was not empty then held
-  // keys, as far as the store can tell.
+  // The settings machinery answers an unchanged file it holds from its
+  // cache without reading (pinned by QtAnswersAnUnchangedFileFromItsProcess-
+  // Cache); a file that was not empty then held keys, as far as the store
+  // can tell.
   held_keys_ = call.held_keys.value_or(content.identity.exists && content.identity.size > 0);
   if (call.read == UserFileCall::Read::unreadable) return ZKPREF_ACCESS_ERROR;
   if (call.read == UserFileCall::Read::damaged) return ZKPREF_FORMAT_ERROR;
@@ -257,7 +258,10 @@ ZKpref_Err UserFile::sync(QSettings &settings) {
   copies.remove_leftover();
 
   // Read before the settings machinery does: it empties its map of the file
-  // before it opens it, so a read that fails inside it costs the keys.
+  // before it opens it, so a read that fails inside it costs the keys, and
+  // it writes all the same (pinned in settings_machinery_test.cpp). While
+  // the file keeps the identity last seen, the machinery reads nothing
+  // either: it reads again only a file whose size or time changed.
   FileContent now;
   if (read_file_whole(locked_path_, now, &last_seen_) == ReadResult::failed || !now.regular)
     return ZKPREF_ACCESS_ERROR;
@@ -265,7 +269,9 @@ ZKpref_Err UserFile::sync(QSettings &settings) {
   bool damaged = false;
   if (changed && now.identity.exists) {
     // A writer of this format replaces the file whole, and never with
-    // nothing: a file cut to nothing that held keys lost them.
+    // nothing: a file cut to nothing that held keys lost them. The settings
+    // machinery would take it as a file without keys without asking the
+    // reader (pinned in settings_machinery_test.cpp), so it is judged here.
     if (now.bytes.isEmpty()) {
       damaged = held_keys_;
     } else {

@@ -18,7 +18,8 @@ UserFileCallScope::~UserFileCallScope() { current = nullptr; }
 
 UserFileCall *user_file_call_for(const QIODevice &device) {
   if (!current) return nullptr;
-  // A save file names the file it replaces, not its temporary copy.
+  // A save file names the file it replaces, not its temporary copy (pinned
+  // in settings_machinery_test.cpp).
   const auto *file = qobject_cast<const QFileDevice *>(&device);
   return file && file->fileName() == current->file_name ? current : nullptr;
 }

@@ -208,12 +208,10 @@ bool format_settings(const QSettings::SettingsMap &map, QByteArray &text, Varian
 }
 
 bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
-  // Built in memory and handed over only once the whole map was written:
-  // a map the format cannot hold is refused before the device sees a byte,
-  // and the device's own bookkeeping per write costs more than the text.
   UserFileCall *call = user_file_call_for(device);
   // The machinery writes even after its read of the file failed, with the
-  // file's keys missing from its map: never over a store's user file.
+  // file's keys missing from its map (pinned in settings_machinery_test.cpp):
+  // never over a store's user file.
   if (call && (call->read == UserFileCall::Read::damaged || call->read == UserFileCall::Read::unreadable))
     return false;
   // A store's sync records its copy first thing, so that a kill from here on
@@ -222,6 +220,9 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
     const auto *file = qobject_cast<const QFileDevice *>(&device);
     if (!file || !call->copies->note(file->handle())) return false;
   }
+  // Built in memory and handed over only once the whole map was written:
+  // a map the format cannot hold is refused before the device sees a byte,
+  // and the device's own bookkeeping per write costs more than the text.
   QByteArray text;
   VariantsSeen seen;
   if (!format_settings(map, text, seen)) return false;

@@ -36,8 +36,11 @@ class CopyRecord {
   // Before the settings machinery is asked to write: it makes its copy
   // before it hands the copy to the format's writer, so until note() the
   // record lists the files of the copies' name shape that are there already.
-  // A kill in between leaves an empty copy that is none of them. False when
-  // no record can be written: the sync must then not go ahead.
+  // A kill in between leaves an empty copy that is none of them. (Qt's copy
+  // exists before the writer runs, is unnamed or named "<file>." and six
+  // characters, and Qt holds "<file>.lock" meanwhile: pinned in
+  // settings_machinery_test.cpp.) False when no record can be written: the
+  // sync must then not go ahead.
   bool begin();
 
   // Records the copy open on fd (its real name from the descriptor, or, for

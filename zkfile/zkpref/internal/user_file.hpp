@@ -9,7 +9,9 @@
 //   cut to nothing that held keys when the store last read or wrote it; its
 //   bytes go to "<file>.corrupt", and a sync writes back every key the
 //   store holds (7);
-// - every copy written in place of the user's file keeps its permissions;
+// - every copy written in place of the user's file keeps its permissions
+//   (the settings machinery's own copy takes them from the file it replaces,
+//   pinned in settings_machinery_test.cpp; the store's copies are given them);
 // - a write has succeeded only once its bytes and the rename are on disk;
 // - a sync removes only the temporary copy a killed sync of this library
 //   recorded, never a file that was there before it began.
