@@ -128,42 +128,50 @@ ZKpref_Err UserFile::open(std::unique_ptr<QSettings> &settings) {
     warn_user_file_failed(path_, ZKPREF_ACCESS_ERROR);
     return ZKPREF_ACCESS_ERROR;
   }
-  // With another store open on the file, a damaged file must be told before
-  // the new settings object reads it and empties the map they share.
-  if (!opening_content_.bytes.isEmpty()) {
-    others_keys_ = every_key(locked_path_);
-    if (others_keys_) {
-      FileContent &content = opening_content_;
-      content.parsed = parse_settings(content.bytes, content.map, content.seen);
-      if (!content.parsed) {
-        warn_user_file_failed(path_, ZKPREF_FORMAT_ERROR);
-        damaged_identity_ = content.identity;
-        const ZKpref_Err repaired = repair_at_opening(settings);
-        damaged_at_opening_ = false;
-        repaired_at_open_ = true;
-        if (!settings) return ZKPREF_ACCESS_ERROR;
-        attach();
-        return repaired == ZKPREF_ACCESS_ERROR ? repaired : ZKPREF_SUCCESS;
-      }
+  if (damaged_beside_open_stores()) {
+    // A new settings object would read the damaged file and empty the map
+    // that every store of the file shares: mended first, with what they hold.
+    warn_user_file_failed(path_, ZKPREF_FORMAT_ERROR);
+    const ZKpref_Err repaired = repair_at_opening(settings);
+    if (repaired != ZKPREF_SUCCESS) {
+      settings.reset();
+      return repaired;
     }
-    others_keys_.reset();
+    repaired_at_open_ = true;
+  } else {
+    const ZKpref_Err made = make_settings(settings, opening_content_);
+    if (made == ZKPREF_ACCESS_ERROR) return made;
+    damaged_at_opening_ = made == ZKPREF_FORMAT_ERROR;
+    if (damaged_at_opening_) damaged_identity_ = opening_content_.identity;
   }
-  const ZKpref_Err made = make_settings(settings, opening_content_);
-  damaged_at_opening_ = made == ZKPREF_FORMAT_ERROR;
-  if (damaged_at_opening_) damaged_identity_ = opening_content_.identity;
-  if (made == ZKPREF_ACCESS_ERROR) return made;
   // Joined now, before any carry-over makes changes pending: the shared
   // object synchronises as it is made.
   attach();
   return ZKPREF_SUCCESS;
 }
 
+bool UserFile::damaged_beside_open_stores() {
+  FileContent &content = opening_content_;
+  if (content.bytes.isEmpty()) return false;
+  others_keys_ = every_key(locked_path_);
+  if (!others_keys_) return false;
+  // Parsed once: the settings machinery takes this map if it reads the file.
+  content.parsed = parse_settings(content.bytes, content.map, content.seen);
+  if (content.parsed) {
+    others_keys_.reset();
+    return false;
+  }
+  content.map.clear();
+  damaged_identity_ = content.identity;
+  return true;
+}
+
 ZKpref_Err UserFile::finish_opening(std::unique_ptr<QSettings> &settings) {
   opening_content_ = FileContent{};
+  others_keys_.reset();
+  if (repaired_at_open_) return ZKPREF_SUCCESS;
   ZKpref_Err loaded = damaged_at_opening_ ? ZKPREF_FORMAT_ERROR : status_code(settings->status());
-  if (repaired_at_open_) {
-    loaded = settings ? status_code(settings->status()) : ZKPREF_FORMAT_ERROR;
-  } else if (loaded != ZKPREF_SUCCESS) {
+  if (loaded != ZKPREF_SUCCESS) {
     warn_user_file_failed(path_, loaded);
     if (loaded == ZKPREF_FORMAT_ERROR) loaded = repair_at_opening(settings);
   }

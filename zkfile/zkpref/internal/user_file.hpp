@@ -76,6 +76,7 @@ class UserFile {
  private:
   ZKpref_Err make_settings(std::unique_ptr<QSettings> &settings, FileContent &content);
   ZKpref_Err repair_at_opening(std::unique_ptr<QSettings> &settings);
+  bool damaged_beside_open_stores();
   ZKpref_Err put_back_known_keys(FileContent &now, class CopyRecord &copies);
   bool move_aside(const FileContent &damaged, CopyRecord &copies);
   // Joins, and leaves, the stores open on the file (see user_file.cpp).
