@@ -25,6 +25,7 @@ struct Calls {
   QStringList written_keys;  // of the last write
   bool copy_existed = false;   // the device's descriptor named a file already
   bool copy_name_shaped = false;  // unnamed, or the file's name, a dot, six characters
+  bool copy_unnamed = false;
   QString write_device_name;
   bool machinery_lock_held = false;  // "<file>.lock" stood while the writer ran
 };
@@ -59,7 +60,8 @@ bool write_lines(QIODevice &device, const QSettings::SettingsMap &map) {
     const ssize_t length = ::readlink(proc.c_str(), link, sizeof link - 1);
     const std::string name = length > 0 ? std::string(link, static_cast<size_t>(length)) : std::string();
     const std::string target = QFile::encodeName(file->fileName()).toStdString();
-    seen.copy_name_shaped = name.find(" (deleted)") != std::string::npos ||
+    seen.copy_unnamed = name.find(" (deleted)") != std::string::npos;
+    seen.copy_name_shaped = seen.copy_unnamed ||
                             (name.size() == target.size() + 7 && name.compare(0, target.size() + 1, target + ".") == 0);
   }
   for (auto it = map.cbegin(); it != map.cend(); ++it)
@@ -142,7 +144,8 @@ TEST_F(SettingsMachinery, EmptyFileIsNeverGivenToTheReader) {
 // The store records the temporary copy from the writer's device, and until
 // then what a killed sync can leave is an empty file of the copies' name
 // shape: the copy exists before the writer runs, the device names the file
-// it replaces, and the copy is unnamed or named "<file>." and six characters.
+// it replaces, and the copy is unnamed (always, where the folder allows it)
+// or named "<file>." and six characters.
 // The machinery holds its lock file "<file>.lock" while it writes, so a
 // writer outside the store has an empty copy only while that file stands.
 // The machinery reads again only a file whose size or time changed, so an
@@ -157,6 +160,12 @@ TEST_F(SettingsMachinery, CopyExistsBeforeTheWriterAndAnUnchangedFileIsNotReadAg
   EXPECT_TRUE(calls().copy_name_shaped);
   EXPECT_EQ(calls().write_device_name, settings.fileName());
   EXPECT_TRUE(calls().machinery_lock_held);
+  // Unnamed wherever the folder allows it, so a kill leaves nothing there.
+  const int probe = ::open(root().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (probe >= 0) {
+    ::close(probe);
+    EXPECT_TRUE(calls().copy_unnamed);
+  }
 }
 
 // An ordinary rewrite keeps a private file private: the machinery's copy

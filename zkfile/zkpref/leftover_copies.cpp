@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include <QtCore/QByteArray>
@@ -115,24 +116,35 @@ CopyRecord::CopyRecord(const QString &path)
     : path_(path), record_(ZKprefProtection::lockFilePath(path) + QStringLiteral(".copy")) {}
 
 CopyRecord::~CopyRecord() {
-  if (noted_) ::unlink(QFile::encodeName(record_).constData());
+  if (noted_) write("idle\n");
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int CopyRecord::record_fd(bool create) {
+  if (fd_ >= 0) return fd_;
+  const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0);
+  const int fd = ::open(QFile::encodeName(record_).constData(), flags, 0600);
+  if (fd < 0) return -1;
+  if (!is_own_record(fd)) {
+    ::close(fd);
+    return -1;
+  }
+  fd_ = fd;
+  return fd_;
 }
 
 void CopyRecord::remove_leftover() {
-  const QByteArray record = QFile::encodeName(record_);
-  const int fd = ::open(record.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  const int fd = record_fd(false);
   if (fd < 0) return;
-  if (!is_own_record(fd)) {
-    ::close(fd);
-    return;
-  }
-  char text[8192];
-  const ssize_t got = ::read(fd, text, sizeof text);
-  ::close(fd);
+  char text[record_size];
+  const ssize_t got = ::pread(fd, text, sizeof text, 0);
+  if (got <= 0) return;
+  const QByteArray recorded_text(text, static_cast<qsizetype>(::strnlen(text, static_cast<size_t>(got))));
+  if (recorded_text == "idle\n") return;
   Recorded recorded;
-  // A record cut short by a kill while it was written names nothing.
-  if (got > 0 && parse_record(QByteArray(text, static_cast<qsizetype>(got)), recorded)) remove_recorded(path_, recorded);
-  ::unlink(record.constData());
+  if (parse_record(recorded_text, recorded)) remove_recorded(path_, recorded);
+  write("idle\n");
+  noted_ = false;
 }
 
 bool CopyRecord::note(int copy_fd) {
@@ -147,8 +159,9 @@ bool CopyRecord::note(int copy_fd) {
   QByteArray name(link, static_cast<qsizetype>(length));
   const QByteArray named_like = QFile::encodeName(path_) + '.';
   if (!name.startsWith(named_like) || name.endsWith(" (deleted)")) name.clear();
-  return write("copy " + QByteArray::number(static_cast<qulonglong>(copy.st_dev)) + ' ' +
-               QByteArray::number(static_cast<qulonglong>(copy.st_ino)) + '\n' + name);
+  noted_ = write("copy " + QByteArray::number(static_cast<qulonglong>(copy.st_dev)) + ' ' +
+                 QByteArray::number(static_cast<qulonglong>(copy.st_ino)) + '\n' + name);
+  return noted_;
 }
 
 bool CopyRecord::begin() {
@@ -163,19 +176,22 @@ bool CopyRecord::begin() {
     }
     ::closedir(entries);
   }
-  return write(text + '\n');
+  text += '\n';
+  // Too many to list: a record that names nothing, so nothing is removed.
+  if (text.size() >= record_size) text = "unknown\n";
+  noted_ = write(text);
+  return noted_;
 }
 
 bool CopyRecord::write(const QByteArray &text) {
-  const int fd = ::open(QFile::encodeName(record_).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  // Written whole before the copy can exist; a kill cannot lose what the
-  // kernel already holds, and a record cut short names nothing.
-  bool written = is_own_record(fd) && ::ftruncate(fd, 0) == 0 &&
-                 ::write(fd, text.constData(), static_cast<size_t>(text.size())) == text.size();
-  ::close(fd);
-  noted_ = noted_ || written;
-  return written;
+  const int fd = record_fd(true);
+  if (fd < 0 || text.size() >= record_size) return false;
+  // Always the same size, written in place: no block is given back or taken
+  // anew, and a record is never a mix of two (a kill cannot lose what the
+  // kernel already holds). The text ends at the first NUL.
+  QByteArray whole = text;
+  whole.append(QByteArray(record_size - text.size(), '\0'));
+  return ::pwrite(fd, whole.constData(), static_cast<size_t>(record_size), 0) == record_size;
 }
 
 void remove_stale_machinery_lock(const QString &path) {

@@ -3,7 +3,6 @@
 // UserFile (internal/user_file.hpp).
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>

@@ -2,7 +2,9 @@
 // aside and closing, each guarantee kept in one place (see user_file.hpp).
 #include "internal/user_file.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <mutex>
@@ -10,6 +12,7 @@
 
 #include <QtCore/QDebug>
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QStringList>
 
 #include "internal/file_lock.hpp"
@@ -294,7 +297,9 @@ ZKpref_Err UserFile::sync(QSettings &settings) {
     if (put_back_known_keys(now, copies) != ZKPREF_SUCCESS) return ZKPREF_FORMAT_ERROR;
   }
 
-  if (!copies.begin()) return ZKPREF_ACCESS_ERROR;
+  // Where the machinery's copy is an unnamed file until it is renamed into
+  // place, a kill before then leaves nothing, and note() records it exactly.
+  if (copies_may_be_named() && !copies.begin()) return ZKPREF_ACCESS_ERROR;
   // Unchanged, the bytes were not read, and the machinery reads nothing.
   UserFileCall call = call_on(settings.fileName(), changed ? &now : nullptr, &copies);
   ZKpref_Err result = sync_through_machinery(settings, call);
@@ -309,6 +314,18 @@ ZKpref_Err UserFile::sync(QSettings &settings) {
   if (call.held_keys) held_keys_ = *call.held_keys;
   if (damaged && result == ZKPREF_SUCCESS) result = ZKPREF_FORMAT_ERROR;
   return result;
+}
+
+bool UserFile::copies_may_be_named() {
+  if (!copies_may_be_named_) {
+    // The settings machinery makes its copy unnamed wherever the folder
+    // allows it (pinned in settings_machinery_test.cpp).
+    const QByteArray folder = QFile::encodeName(QFileInfo(locked_path_).absolutePath());
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) ::close(fd);
+    copies_may_be_named_ = fd < 0;
+  }
+  return *copies_may_be_named_;
 }
 
 void UserFile::close(std::unique_ptr<QSettings> &settings) {

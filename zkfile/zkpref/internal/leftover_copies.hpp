@@ -5,13 +5,15 @@
 #ifndef HESTREL_ZKPREF_INTERNAL_LEFTOVER_COPIES_HPP
 #define HESTREL_ZKPREF_INTERNAL_LEFTOVER_COPIES_HPP
 
+#include <QtCore/QByteArray>
 #include <QtCore/QString>
 
 namespace hestrel::zkpref {
 
 // The record of the one temporary copy that a sync of a preference file may
 // be writing: a small file beside the file's lock file in the temporary
-// folder, holding the copy's device, inode and real name. Used only while
+// folder ("<lock file>.copy"), holding the copy's device, inode and real
+// name, or "idle" between syncs. Used only while
 // holding the preference file's exclusive lock, so one record per file is
 // enough. A copy that is renamed into place or removed is no leftover; a
 // kill between note() and the end of the sync leaves the record, and the
@@ -51,8 +53,12 @@ class CopyRecord {
  private:
   QString path_;
   QString record_;
+  // The record file: opened once per sync, created only to write.
+  int record_fd(bool create);
   bool write(const QByteArray &text);
-  bool noted_ = false;
+  static constexpr qsizetype record_size = 4096;
+  int fd_ = -1;
+  bool noted_ = false;  // the record names this sync's copy, or its folder's state
 };
 
 // Removes the settings machinery's lock file of path ("<path>.lock") when

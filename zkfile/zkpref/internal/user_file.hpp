@@ -33,6 +33,8 @@
 
 namespace hestrel::zkpref {
 
+class CopyRecord;
+
 // The Qt warning of a user file that failed to load: "initialize_handle",
 // ": Loading setting(", the path as built, ") failed. ", the explanation of
 // code (empty for codes without one).
@@ -46,6 +48,10 @@ class UserFile {
   // path: the user file as built for the current release; its absolute,
   // clean form names the lock and is the settings machinery's own name.
   explicit UserFile(const QString &path);
+  UserFile(const UserFile &) = delete;
+  UserFile &operator=(const UserFile &) = delete;
+  // Leaves the stores open on the file, also after an opening that failed.
+  ~UserFile() { detach(); }
 
   const QString &locked_path() const { return locked_path_; }
 
@@ -77,7 +83,8 @@ class UserFile {
   ZKpref_Err make_settings(std::unique_ptr<QSettings> &settings, FileContent &content);
   ZKpref_Err repair_at_opening(std::unique_ptr<QSettings> &settings);
   bool damaged_beside_open_stores();
-  ZKpref_Err put_back_known_keys(FileContent &now, class CopyRecord &copies);
+  bool copies_may_be_named();
+  ZKpref_Err put_back_known_keys(FileContent &now, CopyRecord &copies);
   bool move_aside(const FileContent &damaged, CopyRecord &copies);
   // Joins, and leaves, the stores open on the file (see user_file.cpp).
   void attach();
@@ -99,6 +106,8 @@ class UserFile {
   // What other stores open on the file held, while an opening repairs it.
   std::optional<QSettings::SettingsMap> others_keys_;
   bool attached_ = false;
+  // Whether the file's folder lacks unnamed temporary files; asked once.
+  std::optional<bool> copies_may_be_named_;
 };
 
 }  // namespace hestrel::zkpref
