@@ -242,20 +242,33 @@ ZKpref_Err UserFile::repair_at_opening(std::unique_ptr<QSettings> &settings) {
   return make_settings(settings, now);
 }
 
-ZKpref_Err UserFile::put_back_known_keys(FileContent &now, CopyRecord &copies) {
+bool UserFile::is_damaged(FileContent &now) const {
+  if (!now.identity.exists) return false;
+  // A writer of this format replaces the file whole, and never with nothing:
+  // a file cut to nothing that held keys lost them. The settings machinery
+  // would take it as a file without keys without asking the reader (pinned
+  // in settings_machinery_test.cpp), so it is judged here.
+  if (now.bytes.isEmpty()) return held_keys_;
+  // Parsed once: the settings machinery takes this map when it reads.
+  now.parsed = parse_settings(now.bytes, now.map, now.seen);
+  if (!now.parsed) now.map.clear();
+  return !now.parsed;
+}
+
+bool UserFile::put_back_known_keys(FileContent &now, CopyRecord &copies) {
   const QSettings::SettingsMap known = every_key(locked_path_).value_or(QSettings::SettingsMap());
   QByteArray bytes;
   VariantsSeen seen;
-  if (!now.bytes.isEmpty() && !move_aside(now, copies)) return ZKPREF_ACCESS_ERROR;
+  if (!now.bytes.isEmpty() && !move_aside(now, copies)) return false;
   if (!format_settings(known, bytes, seen) || !replace_file_whole(locked_path_, bytes, now.identity.mode, copies))
-    return ZKPREF_ACCESS_ERROR;
+    return false;
   // What the settings machinery reads next is what was just written.
   now.identity = identity_at(locked_path_);
   now.bytes = bytes;
   now.map = known;
   now.seen = seen;
   now.parsed = true;
-  return ZKPREF_SUCCESS;
+  return true;
 }
 
 ZKpref_Err UserFile::sync(QSettings &settings) {
@@ -277,25 +290,10 @@ ZKpref_Err UserFile::sync(QSettings &settings) {
   if (read_file_whole(locked_path_, now, &last_seen_) == ReadResult::failed || !now.regular)
     return ZKPREF_ACCESS_ERROR;
   const bool changed = now.identity != last_seen_;
-  bool damaged = false;
-  if (changed && now.identity.exists) {
-    // A writer of this format replaces the file whole, and never with
-    // nothing: a file cut to nothing that held keys lost them. The settings
-    // machinery would take it as a file without keys without asking the
-    // reader (pinned in settings_machinery_test.cpp), so it is judged here.
-    if (now.bytes.isEmpty()) {
-      damaged = held_keys_;
-    } else {
-      now.parsed = parse_settings(now.bytes, now.map, now.seen);
-      damaged = !now.parsed;
-      if (damaged) now.map.clear();
-    }
-  }
-  if (damaged) {
-    // Damage found is what this sync reports, whether or not the keys could
-    // be put back; until they can, nothing is written over the bytes.
-    if (put_back_known_keys(now, copies) != ZKPREF_SUCCESS) return ZKPREF_FORMAT_ERROR;
-  }
+  const bool damaged = changed && is_damaged(now);
+  // Damage found is what this sync reports, whether or not the keys could be
+  // put back; until they can, nothing is written over the bytes.
+  if (damaged && !put_back_known_keys(now, copies)) return ZKPREF_FORMAT_ERROR;
 
   // Where the machinery's copy is an unnamed file until it is renamed into
   // place, a kill before then leaves nothing, and note() records it exactly.

@@ -84,7 +84,11 @@ class UserFile {
   ZKpref_Err repair_at_opening(std::unique_ptr<QSettings> &settings);
   bool damaged_beside_open_stores();
   bool copies_may_be_named();
-  ZKpref_Err put_back_known_keys(FileContent &now, CopyRecord &copies);
+  // At a sync: whether the file, changed since last seen, is damaged.
+  bool is_damaged(FileContent &now) const;
+  // Moves the damaged bytes aside and writes every key the stores of the
+  // file hold in their place; now becomes the file written.
+  bool put_back_known_keys(FileContent &now, CopyRecord &copies);
   bool move_aside(const FileContent &damaged, CopyRecord &copies);
   // Joins, and leaves, the stores open on the file (see user_file.cpp).
   void attach();
