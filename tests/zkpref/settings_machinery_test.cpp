@@ -9,6 +9,8 @@
 
 #include <QtCore/QFile>
 #include <QtCore/QFileDevice>
+#include <QtCore/QLockFile>
+#include <QtCore/QSysInfo>
 #include <QtCore/QSettings>
 #include <QtCore/QString>
 #include <gtest/gtest.h>
@@ -28,6 +30,7 @@ struct Calls {
   bool copy_unnamed = false;
   QString write_device_name;
   bool machinery_lock_held = false;  // "<file>.lock" stood while the writer ran
+  bool lock_names_writer = false;    // and named this process on this host
 };
 
 Calls &calls() {
@@ -53,6 +56,11 @@ bool write_lines(QIODevice &device, const QSettings::SettingsMap &map) {
   if (const auto *file = qobject_cast<const QFileDevice *>(&device)) {
     seen.write_device_name = file->fileName();
     seen.machinery_lock_held = QFile::exists(file->fileName() + QStringLiteral(".lock"));
+    qint64 pid = 0;
+    QString host, application;
+    const QLockFile lock(file->fileName() + QStringLiteral(".lock"));
+    seen.lock_names_writer =
+        lock.getLockInfo(&pid, &host, &application) && pid == ::getpid() && host == QSysInfo::machineHostName();
     struct stat st {};
     seen.copy_existed = ::fstat(file->handle(), &st) == 0 && S_ISREG(st.st_mode);
     char link[4096];
@@ -146,8 +154,9 @@ TEST_F(SettingsMachinery, EmptyFileIsNeverGivenToTheReader) {
 // shape: the copy exists before the writer runs, the device names the file
 // it replaces, and the copy is unnamed (always, where the folder allows it)
 // or named "<file>." and six characters.
-// The machinery holds its lock file "<file>.lock" while it writes, so a
-// writer outside the store has an empty copy only while that file stands.
+// The machinery holds its lock file "<file>.lock" while it writes, naming
+// the writing process and host in it, so a writer outside the store has an
+// empty copy only while that file stands and names a living process.
 // The machinery reads again only a file whose size or time changed, so an
 // identity of the store's that did not change means no read either.
 TEST_F(SettingsMachinery, CopyExistsBeforeTheWriterAndAnUnchangedFileIsNotReadAgain) {
@@ -160,6 +169,7 @@ TEST_F(SettingsMachinery, CopyExistsBeforeTheWriterAndAnUnchangedFileIsNotReadAg
   EXPECT_TRUE(calls().copy_name_shaped);
   EXPECT_EQ(calls().write_device_name, settings.fileName());
   EXPECT_TRUE(calls().machinery_lock_held);
+  EXPECT_TRUE(calls().lock_names_writer);
   // Unnamed wherever the folder allows it, so a kill leaves nothing there.
   const int probe = ::open(root().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   if (probe >= 0) {

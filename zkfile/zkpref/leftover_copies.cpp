@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 #include <QtCore/QLockFile>
+#include <QtCore/QSysInfo>
 
 #include "internal/file_lock.hpp"
 
@@ -72,6 +74,19 @@ bool has_copy_name_shape(const QByteArray &name, const QByteArray &file_name) {
          name[file_name.size()] == '.';
 }
 
+// Whether a writer of the settings machinery may be at work on path: it
+// holds "<path>.lock" for as long as it writes, and names itself in it. A
+// lock that names a process that is gone belongs to a killed writer.
+bool machinery_writing(const QString &path) {
+  const QString name = path + QStringLiteral(".lock");
+  if (!QFileInfo::exists(name)) return false;
+  QLockFile lock(name);
+  qint64 pid = 0;
+  QString host, application;
+  if (!lock.getLockInfo(&pid, &host, &application) || pid <= 0 || host != QSysInfo::machineHostName()) return true;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
 // Removes the recorded copy, and nothing but it: a file at the recorded name
 // (or, for an unnamed copy, of the copies' name shape) whose device and
 // inode are the recorded ones.
@@ -84,8 +99,8 @@ void remove_recorded(const QString &path, const Recorded &recorded) {
   const int folder_fd = ::dirfd(entries);
   if (!recorded.known) {
     // An empty copy of ours that was not there when the killed sync began.
-    const bool machinery_writing = QFileInfo::exists(path + QStringLiteral(".lock"));
-    while (const dirent *entry = machinery_writing ? nullptr : ::readdir(entries)) {
+    const bool writing = machinery_writing(path);
+    while (const dirent *entry = writing ? nullptr : ::readdir(entries)) {
       struct stat st {};
       if (has_copy_name_shape(QByteArray(entry->d_name), file_name) &&
           ::fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
@@ -96,8 +111,8 @@ void remove_recorded(const QString &path, const Recorded &recorded) {
   } else if (!recorded.name.isEmpty()) {
     const QByteArray prefix = folder + '/' + file_name + '.';
     const QByteArray own = recorded.name.mid(folder.size() + 1);
-    if (recorded.name.startsWith(prefix) && !own.contains('/') && is_recorded_copy(folder_fd, own.constData(), recorded))
-      ::unlinkat(folder_fd, own.constData(), 0);
+    const bool beside = recorded.name.startsWith(prefix) && !own.contains('/');
+    if (beside && is_recorded_copy(folder_fd, own.constData(), recorded)) ::unlinkat(folder_fd, own.constData(), 0);
   } else {
     while (const dirent *entry = ::readdir(entries)) {
       if (has_copy_name_shape(QByteArray(entry->d_name), file_name) &&

@@ -31,8 +31,9 @@ class CopyRecord {
   // with that device and inode still stands at its name, then the record.
   // Recorded by begin() only, the copy is an empty file of ours of the name
   // shape that was not there when it began; it is looked for only while no
-  // settings machinery holds the file's lock ("<file>.lock"), as a writer
-  // outside the store does for as long as its own empty copy exists.
+  // living writer of the settings machinery holds the file's lock
+  // ("<file>.lock"), as a writer outside the store does for as long as its
+  // own empty copy exists.
   void remove_leftover();
 
   // Before the settings machinery is asked to write: it makes its copy
