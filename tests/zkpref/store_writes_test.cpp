@@ -1,11 +1,15 @@
 // Writes, the key check, key tests and removal on the user's file, with the
 // WARNING texts that a refused key and a type clash raise.
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include <QtCore/QSettings>
+#include <QtCore/QStringList>
 
 #include "support/settings_xml.hpp"
 #include "support/zkpref_fixtures.hpp"
+#include "zkpref.h"
 #include "zkpref.hpp"
 #include "zkpref/internal/store_access.hpp"
 
@@ -82,6 +86,54 @@ TEST_F(StoreWrites, TypeClashWithAnyFileWritesNothing) {
   store.endOsAttribute();
   EXPECT_EQ(store.set("size", QVariant(QStringLiteral("x")), ""), ZKPREF_FAILURE);
   EXPECT_EQ(store.set("size", QVariant(2), ""), ZKPREF_SUCCESS);
+}
+
+// A value or comment the file cannot hold would stop every later sync and
+// lose every key at closing: it is refused at the write, by name.
+TEST_F(StoreWrites, WhatTheFileCannotHoldIsRefusedAndTheStoreStaysWritable) {
+  const struct {
+    const char *what;
+    std::function<ZKpref_Err(ZKPREF &, ZKpref)> set;
+    const char *part;
+  } refused[] = {
+      {"control character through C",
+       [](ZKPREF &, ZKpref h) { return static_cast<ZKpref_Err>(zkpref_set_string(h, "bad", "a\001b")); }, "value"},
+      {"a type with no text form", [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(QStringList{"a", "b"}), ""); },
+       "value"},
+      {"lone surrogate",
+       [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(QString(QChar(char16_t(0xD800)))), ""); }, "value"},
+      {"comment holding --", [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(1), "a--b"); }, "comment"},
+      {"comment with a control character", [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(1), "\x02"); },
+       "comment"},
+  };
+  for (const auto &r : refused) {
+    SCOPED_TRACE(r.what);
+    std::filesystem::remove(user_file());
+    ZKpref handle = 0;
+    ASSERT_EQ(zkpref_new(&handle, ZKPREF_TRALVENIC), 0);
+    ZKPREF &store = *reinterpret_cast<ZKPREF *>(handle);
+    ASSERT_EQ(zkpref_set_int(handle, "before", 1), ZKPREF_SUCCESS);
+    {
+      zkfile_test::MessageCapture messages;
+      EXPECT_EQ(r.set(store, handle), ZKPREF_FAILURE);
+      EXPECT_NE(messages.text().find(std::string("set: The ") + r.part +
+                                     " of key('bad') cannot be written to a preference file\n"),
+                std::string::npos)
+          << messages.text();
+    }
+    EXPECT_EQ(store.hasKey("bad"), ZKPREF_KEY_NOT_FOUND);
+    ASSERT_EQ(zkpref_set_int(handle, "after", 2), ZKPREF_SUCCESS);
+    EXPECT_EQ(zkpref_sync(handle), ZKPREF_SUCCESS);
+    zkpref_delete(handle);
+    QSettings plain(QString::fromStdString(user_file()), getQSettingsFormat());
+    EXPECT_EQ(plain.value("before").toMap().value("value").toString(), "1");
+    EXPECT_EQ(plain.value("after").toMap().value("value").toString(), "2");
+  }
+  // One text form in a list is what the file holds, as any other type.
+  ZKPREF store(ZKPREF_TRALVENIC);
+  EXPECT_EQ(store.set("list", QVariant(QStringList{"a"}), ""), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.set("tab", QVariant(QStringLiteral("a\tb\r\n")), "ok - fine"), ZKPREF_SUCCESS);
+  EXPECT_EQ(store.syncSettings(), ZKPREF_SUCCESS);
 }
 
 TEST_F(StoreWrites, RecordKeepsCommentsAndForeignAttributes) {

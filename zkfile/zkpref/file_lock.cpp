@@ -46,8 +46,10 @@ bool same_inode(const struct stat &a, const struct stat &b) { return a.st_dev ==
 // The folder is writable by others: a planted link must not be followed, a
 // planted file of another user must not be used (its owner could hold the
 // lock forever), and a hard link must not let us empty someone else's file.
+// A planted FIFO must not stall the opening: the descriptor only serves to
+// check, empty and name the file, so it may be non-blocking.
 int open_own_lock_file(const std::string &path, struct stat &st) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   if (fd < 0) throw_errno();
   try {
     if (::fstat(fd, &st) != 0) throw_errno();
@@ -89,18 +91,11 @@ QString ZKprefProtection::lockFilePath(const QString &settingsPath) {
 }
 
 int ZKprefProtection::lock() {
-  const QString name = digest_name(settingsPath);
-  QString directory = QDir::tempPath();
-  const bool missing = directory.isEmpty();
-  if (missing) directory = fallback_temp_directory();
-  QString lockFile = in_directory(directory, name);
+  QString lockFile = lockFilePath(settingsPath);
   try {
-    boost::filesystem::create_directories(directory.toUtf8().toStdString());
-    if (missing) {
-      // Once the folder exists Qt names it in its own canonical form.
-      const QString created = QDir::tempPath();
-      if (!created.isEmpty()) lockFile = in_directory(created, name);
-    }
+    const QString directory = lockFile.left(lockFile.lastIndexOf(QLatin1Char('/')));
+    // Once a missing folder exists, Qt names it in its own canonical form.
+    if (boost::filesystem::create_directories(directory.toUtf8().toStdString())) lockFile = lockFilePath(settingsPath);
     struct stat mine;
     fd = open_own_lock_file(lockFile.toUtf8().toStdString(), mine);
 

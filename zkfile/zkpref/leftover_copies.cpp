@@ -1,5 +1,5 @@
 // Removal of what synchronisations killed part way left beside a preference
-// file: the temporary copy they recorded, and a lock that would stall.
+// file: the temporary copy they recorded.
 #include "internal/leftover_copies.hpp"
 
 #include <dirent.h>
@@ -207,16 +207,6 @@ bool CopyRecord::write(const QByteArray &text) {
   QByteArray whole = text;
   whole.append(QByteArray(record_size - text.size(), '\0'));
   return ::pwrite(fd, whole.constData(), static_cast<size_t>(record_size), 0) == record_size;
-}
-
-void remove_stale_machinery_lock(const QString &path) {
-  const QString name = path + QStringLiteral(".lock");
-  if (!QFileInfo::exists(name)) return;
-  // Any age counts as stale here: the machinery still removes a lock only
-  // when it can take the lock of the file itself, which a living holder keeps.
-  QLockFile probe(name);
-  probe.setStaleLockTime(1);
-  if (probe.tryLock(0)) probe.unlock();
 }
 
 }  // namespace hestrel::zkpref

@@ -11,6 +11,7 @@
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/xml_vocabulary.hpp"
 #include "zkpref.hpp"
 
 using namespace hestrel::zkpref;
@@ -71,7 +72,7 @@ ZKpref_Err ZKPREF::get_list(const std::string &group, std::map<std::string, T> &
     // A platform variant lists under its plain name.
     const QString name = key.section(QLatin1Char(':'), 0, 0);
     const std::string utf8 = name.toStdString();
-    if (std::string(zkpref_type_strings[getType(utf8)]) != type_name<T>()) continue;
+    if (getType(utf8) != words::type_of<T>()) continue;
     ZKpref_Err err;
     const T value = get<T>(utf8.c_str(), &err);
     if (err == ZKPREF_TYPE_MISMATCH)

@@ -17,6 +17,7 @@
 
 #include "internal/file_lock.hpp"
 #include "internal/leftover_copies.hpp"
+#include "internal/machinery_lock.hpp"
 #include "internal/store_state.hpp"
 #include "internal/user_file_call.hpp"
 #include "internal/xml_format.hpp"
@@ -277,7 +278,7 @@ ZKpref_Err UserFile::sync(QSettings &settings) {
   // Holding the exclusive lock, no other store is writing this file: a
   // recorded copy and an unheld lock beside it belong to syncs that were
   // killed.
-  remove_stale_machinery_lock(locked_path_);
+  if (int rc = remove_stale_machinery_lock(locked_path_); rc != 0) return static_cast<ZKpref_Err>(rc);
   CopyRecord copies(locked_path_);
   copies.remove_leftover();
 

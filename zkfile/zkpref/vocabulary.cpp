@@ -19,7 +19,8 @@ namespace hestrel::zkpref {
 
 const char *const zkpref_type_strings[5] = {words::type_names[0], words::type_names[1], words::type_names[2],
                                             words::type_names[3], words::type_names[4]};
-const char *const platforms[4] = {"none", "windows", "linux", "darwin"};
+const char *const platforms[4] = {words::platform_names[0], words::platform_names[1], words::platform_names[2],
+                                  words::platform_names[3]};
 
 namespace {
 
@@ -38,10 +39,7 @@ const ProductTable &products() {
   return table;
 }
 
-const QString &running_platform_suffix() {
-  static const QString *suffix = new QString(words::platform_suffix() + QLatin1String(platforms[running_platform]));
-  return *suffix;
-}
+const QString &running_platform_suffix() { return words::variant_suffix(running_platform); }
 
 QSettings::Format xml_format() { return registered_format; }
 

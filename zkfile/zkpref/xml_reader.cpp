@@ -23,12 +23,8 @@ namespace {
 
 // The type names the store writes, shared instead of copied for every key.
 QString type_name(QStringView text) {
-  static const QString names[] = {QString::fromLatin1(words::type_names[ZKPREF_TYPE_INT]),
-                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_STRING]),
-                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_DOUBLE]),
-                                  QString::fromLatin1(words::type_names[ZKPREF_TYPE_BOOL])};
-  for (const QString &name : names)
-    if (text == name) return name;
+  for (ZKPREF_TYPE type : {ZKPREF_TYPE_INT, ZKPREF_TYPE_STRING, ZKPREF_TYPE_DOUBLE, ZKPREF_TYPE_BOOL})
+    if (text == words::type_word(type)) return words::type_word(type);
   return text.toString();
 }
 

@@ -1,7 +1,6 @@
 // What a killed synchronisation leaves behind: the temporary copy it was
 // writing, which this library records before its first byte so that the
-// next synchronisation removes exactly that file; and the settings
-// machinery's lock file.
+// next synchronisation removes exactly that file.
 #ifndef HESTREL_ZKPREF_INTERNAL_LEFTOVER_COPIES_HPP
 #define HESTREL_ZKPREF_INTERNAL_LEFTOVER_COPIES_HPP
 
@@ -61,12 +60,6 @@ class CopyRecord {
   int fd_ = -1;
   bool noted_ = false;  // the record names this sync's copy, or its folder's state
 };
-
-// Removes the settings machinery's lock file of path ("<path>.lock") when
-// no living process holds it. A sync killed before it wrote its process id
-// there leaves it empty, and the machinery would wait half a minute before
-// taking it as stale. Only for a caller holding the file's exclusive lock.
-void remove_stale_machinery_lock(const QString &path);
 
 }  // namespace hestrel::zkpref
 

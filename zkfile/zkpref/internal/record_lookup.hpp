@@ -49,10 +49,6 @@ ZKPREF_TYPE record_type(const QVariant &entry);
 // cannot hold the form.
 ZKPREF_TYPE key_type(const QSettings &user, const QString &user_key, int form, QVariant *kept);
 
-// The name Qt gives T's variant type, as the record's "dt" holds it.
-template <typename T>
-const char *type_name();
-
 // A record matches T when its "dt" is T's type name; it then converts as Qt
 // converts the value, except that text holding an integer that does not fit
 // 32 bits is refused instead of wrapped. False when it does not match or

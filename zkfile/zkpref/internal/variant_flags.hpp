@@ -1,5 +1,14 @@
 // Whether a layer may hold platform variants at all, so that reads of a
-// file without variants skip the lookups that cannot answer.
+// file without variants skip the lookups that cannot answer. Worth it: with
+// the answers always "may hold", bench/zkpref_benchmark and
+// zkpref_reads_benchmark (10 repetitions in random order, medians) read one
+// user key in 307 ns instead of 159 ns, an installation-wide key in 627 ns
+// instead of 273 ns, 1000 keys through the C interface in 387 us instead of
+// 212 us, and set and synced 1000 keys in 6.7 ms instead of 4.2 ms;
+// run-to-run variation was 6 to 28 %.
+// The record is per file, not per store: the reader and writer are handed
+// only a device, and every settings object of the process on one file
+// shares that file's map.
 #ifndef HESTREL_ZKPREF_INTERNAL_VARIANT_FLAGS_HPP
 #define HESTREL_ZKPREF_INTERNAL_VARIANT_FLAGS_HPP
 

@@ -3,7 +3,12 @@
 #ifndef HESTREL_ZKPREF_INTERNAL_XML_VOCABULARY_HPP
 #define HESTREL_ZKPREF_INTERNAL_XML_VOCABULARY_HPP
 
+#include <string>
+#include <string_view>
+
 #include <QtCore/QString>
+
+#include "zkpref.h"
 
 namespace hestrel::zkpref::words {
 
@@ -35,8 +40,50 @@ inline const QString &platform_suffix() {
   return word;
 }
 
-// Indexed by ZKPREF_TYPE: the type names "dt" holds.
+// Indexed by ZKPREF_TYPE: the type names "dt" holds, the names Qt gives the
+// four value types. The only place they are written out.
 inline constexpr const char *type_names[5] = {"none", "int", "QString", "double", "bool"};
+
+// Indexed by ZKPREF_PLATFORM: the platform names of the "os" attribute.
+inline constexpr const char *platform_names[4] = {"none", "windows", "linux", "darwin"};
+
+// The type a read or list of T asks for.
+template <typename T>
+constexpr ZKPREF_TYPE type_of();
+template <>
+constexpr ZKPREF_TYPE type_of<int>() { return ZKPREF_TYPE_INT; }
+template <>
+constexpr ZKPREF_TYPE type_of<QString>() { return ZKPREF_TYPE_STRING; }
+template <>
+constexpr ZKPREF_TYPE type_of<double>() { return ZKPREF_TYPE_DOUBLE; }
+template <>
+constexpr ZKPREF_TYPE type_of<bool>() { return ZKPREF_TYPE_BOOL; }
+
+// A type's name as text, made once and shared by every record that holds
+// it. Never destroyed: stores may still close from destructors at exit.
+inline const QString &type_word(ZKPREF_TYPE type) {
+  static const QString *words = new QString[5]{QLatin1String(type_names[0]), QLatin1String(type_names[1]),
+                                               QLatin1String(type_names[2]), QLatin1String(type_names[3]),
+                                               QLatin1String(type_names[4])};
+  return words[type];
+}
+
+// What a platform variant adds to its key: ":os=" and the platform's name
+// (g/k:os=linux); empty for ZKPREF_PLATFORM_NONE. Every variant key is
+// built from these.
+inline const QString &variant_suffix(ZKPREF_PLATFORM platform) {
+  static const QString *suffixes = new QString[4]{
+      QString(), platform_suffix() + QLatin1String(platform_names[1]),
+      platform_suffix() + QLatin1String(platform_names[2]), platform_suffix() + QLatin1String(platform_names[3])};
+  return suffixes[platform];
+}
+inline std::string_view variant_suffix_utf8(ZKPREF_PLATFORM platform) {
+  static const std::string *suffixes =
+      new std::string[4]{std::string(), variant_suffix(ZKPREF_PLATFORM_WINDOWS).toStdString(),
+                         variant_suffix(ZKPREF_PLATFORM_LINUX).toStdString(),
+                         variant_suffix(ZKPREF_PLATFORM_DARWIN).toStdString()};
+  return suffixes[platform];
+}
 
 }  // namespace hestrel::zkpref::words
 
