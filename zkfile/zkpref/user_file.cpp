@@ -39,14 +39,16 @@ struct OpenFile {
   std::unique_ptr<QSettings> view;
 };
 
+// Never destroyed: a store whose handle is never deleted keeps its file's
+// object to the end of the process, past Qt's own teardown.
 std::mutex &views_mutex() {
-  static std::mutex mutex;
-  return mutex;
+  static auto *mutex = new std::mutex;
+  return *mutex;
 }
 
 std::map<QString, OpenFile> &views() {
-  static std::map<QString, OpenFile> open;
-  return open;
+  static auto *open = new std::map<QString, OpenFile>;
+  return *open;
 }
 
 // Every key the stores open on the file answer (the machinery's map of it

@@ -12,9 +12,9 @@ thread_local UserFileCall *current = nullptr;
 
 }  // namespace
 
-UserFileCallScope::UserFileCallScope(UserFileCall &call) { current = &call; }
+UserFileCallScope::UserFileCallScope(UserFileCall &call) : outer_(current) { current = &call; }
 
-UserFileCallScope::~UserFileCallScope() { current = nullptr; }
+UserFileCallScope::~UserFileCallScope() { current = outer_; }
 
 UserFileCall *user_file_call_for(const QIODevice &device) {
   if (!current) return nullptr;

@@ -7,8 +7,9 @@
 //   is, the call reports 6 and the store keeps every key it held;
 // - only bytes that were read and do not parse are damage, and so is a file
 //   cut to nothing that held keys when the store last read or wrote it; its
-//   bytes go to "<file>.corrupt", and a sync writes back every key the
-//   store holds (7);
+//   bytes go to "<file>.corrupt" (one way, at opening and at sync), and a
+//   sync writes back every key the store holds (7), an opening an empty
+//   document, or what other open stores of the file hold (0);
 // - every copy written in place of the user's file keeps its permissions
 //   (the settings machinery's own copy takes them from the file it replaces,
 //   pinned in settings_machinery_test.cpp; the store's copies are given them);
@@ -18,7 +19,10 @@
 //
 // The settings object stays the store's user store; this unit decides when
 // the settings machinery is asked to read or write, and hands the format's
-// callbacks what they need through one UserFileCall per call.
+// callbacks what they need through one UserFileCall per call. What a store
+// knows of its file lives in its UserFile; what every store of one file in
+// the process shares, as the settings machinery shares its map of the file,
+// is one settings object on it that never enters a group (user_file.cpp).
 #ifndef HESTREL_ZKPREF_INTERNAL_USER_FILE_HPP
 #define HESTREL_ZKPREF_INTERNAL_USER_FILE_HPP
 

@@ -44,15 +44,19 @@ struct UserFileCall {
   std::optional<bool> held_keys;
 };
 
-// Makes call the context of the callbacks on this thread while it lives.
-// The settings machinery calls them synchronously in the calling thread, so
-// a scope around one call covers exactly that call.
+// Makes call the context of the callbacks on this thread while it lives,
+// and gives back the one it replaced. The settings machinery calls them
+// synchronously in the calling thread, so a scope around one call covers
+// exactly that call.
 class UserFileCallScope {
  public:
   explicit UserFileCallScope(UserFileCall &call);
   UserFileCallScope(const UserFileCallScope &) = delete;
   UserFileCallScope &operator=(const UserFileCallScope &) = delete;
   ~UserFileCallScope();
+
+ private:
+  UserFileCall *outer_;
 };
 
 // The context that covers device: a call in scope on this thread whose file
