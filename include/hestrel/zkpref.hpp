@@ -21,6 +21,7 @@ class QFile;
 
 namespace hestrel::zkpref {
 struct StoreAccess;
+class UserFile;
 }
 
 // "tmpdir": a key name offered to callers; the library never reads it.
@@ -143,6 +144,9 @@ class HESTREL_API ZKPREF {
   ZKPREF_PRODUCTS product;
   ZKPREF_PLATFORM osAttribute = ZKPREF_PLATFORM_NONE;
   std::unique_ptr<QSettings> settings;
+  // What the store knows of its user file between reads and writes; made
+  // with settings by the opening.
+  std::unique_ptr<hestrel::zkpref::UserFile> user_file;
 };
 
 #endif

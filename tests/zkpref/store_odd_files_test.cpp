@@ -1,20 +1,15 @@
-// Preference files in odd places: a FIFO where a file should be, a file
-// system without unnamed temporary files, where killed syncs leave copies,
-// and the lock a killed sync leaves.
-#include <signal.h>
+// Preference files in odd places: a FIFO where a file should be, and the
+// lock a killed sync leaves. (The copies killed syncs leave are tested with
+// the other faults on the user's file.)
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -111,55 +106,6 @@ TEST_F(OddFiles, FifoInPlaceOfAnyPreferenceFileIsNeverOpened) {
     std::filesystem::create_directories(root() + "/etc");
     EXPECT_EQ(zkpref_test::in_child(c.run, 10), "") << c.name;
   }
-}
-
-// Copies the settings machinery left beside the user file.
-int leftover_copies(const std::string &folder, const std::string &name) {
-  int count = 0;
-  for (const auto &entry : std::filesystem::directory_iterator(folder)) {
-    const std::string found = entry.path().filename().string();
-    count += !entry.is_symlink() && found.size() == name.size() + 7 && found.compare(0, name.size() + 1, name + ".") == 0;
-  }
-  return count;
-}
-
-pid_t start_sync_loop(const char *mode) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setenv("LD_PRELOAD", HESTREL_ZKPREF_NO_TMPFILE_SHIM, 1);
-    // A sanitizer runtime otherwise insists on coming first.
-    setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
-    execl(HESTREL_ZKPREF_SYNC_LOOP, HESTREL_ZKPREF_SYNC_LOOP, mode, static_cast<char *>(nullptr));
-    _exit(127);
-  }
-  return pid;
-}
-
-TEST_F(OddFiles, KilledSyncsWithoutUnnamedTemporaryFilesLeaveAtMostOneCopy) {
-  const std::string folder = release_dir(), name = "Tralvenic.xml";
-  int status = 0;
-  pid_t once = start_sync_loop("once");
-  ASSERT_EQ(waitpid(once, &status, 0), once);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  // A stray copy of another file and a link bearing the name stay.
-  write_file(folder + "/Other.xml.abcdef", "x");
-  std::filesystem::create_symlink(folder + "/Other.xml.abcdef", folder + "/" + name + ".linkXX");
-
-  std::mt19937 random(12345);
-  for (int kill_round = 0; kill_round < 20; ++kill_round) {
-    const pid_t loop = start_sync_loop("loop");
-    std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 60));
-    kill(loop, SIGKILL);
-    ASSERT_EQ(waitpid(loop, &status, 0), loop);
-    EXPECT_LE(leftover_copies(folder, name), 1) << "after kill " << kill_round;
-  }
-  once = start_sync_loop("once");
-  ASSERT_EQ(waitpid(once, &status, 0), once);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(leftover_copies(folder, name), 0);
-  EXPECT_TRUE(std::filesystem::exists(folder + "/Other.xml.abcdef"));
-  EXPECT_TRUE(std::filesystem::is_symlink(folder + "/" + name + ".linkXX"));
-  EXPECT_TRUE(zkpref_test::xmllint_accepts(user_file()));
 }
 
 TEST_F(OddFiles, LockLeftEmptyByAKilledSyncDoesNotStallTheNextSync) {

@@ -1,9 +1,8 @@
-// Opening and closing a store: the shared layers, the user's file under the
-// shared file lock, carry-over from earlier releases, moving a damaged file
-// aside, and synchronisation under the exclusive file lock.
+// Opening and closing a store: the shared layers, the count of open stores,
+// carry-over from earlier releases; the user's file itself is handled by
+// UserFile (internal/user_file.hpp).
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -18,11 +17,9 @@
 #include <QtCore/QString>
 
 #include "internal/file_lock.hpp"
-#include "internal/leftover_copies.hpp"
-#include "internal/machinery_lock.hpp"
 #include "internal/release_files.hpp"
 #include "internal/store_state.hpp"
-#include "internal/user_file_memory.hpp"
+#include "internal/user_file.hpp"
 #include "internal/variant_flags.hpp"
 #include "zkerr.h"
 #include "zkfile_release.hpp"
@@ -39,17 +36,6 @@ QString status_explanation(QSettings::Status status) {
   if (status == QSettings::FormatError) return format_error(ZKPREF_FORMAT_ERROR);
   if (status == QSettings::AccessError) return format_error(ZKPREF_ACCESS_ERROR);
   return QString();
-}
-
-ZKpref_Err status_code(const QSettings &settings) {
-  switch (settings.status()) {
-    case QSettings::FormatError:
-      return ZKPREF_FORMAT_ERROR;
-    case QSettings::AccessError:
-      return ZKPREF_ACCESS_ERROR;
-    default:
-      return ZKPREF_SUCCESS;
-  }
 }
 
 // Only regular files are read: opening a FIFO for reading waits for a
@@ -103,44 +89,6 @@ class QuietDefaultHandle {
   int was_printing_ = 0;
 };
 
-// The user store's status after opening: a file that does not parse is
-// moved aside to its name plus ".corrupt" and the store opens empty.
-ZKpref_Err check_user_store(std::unique_ptr<QSettings> &settings, const QString &path,
-                            const QString &locked_path) {
-  if (settings->status() == QSettings::NoError) return ZKPREF_SUCCESS;
-  qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
-             << status_explanation(settings->status());
-  ZKpref_Err result = status_code(*settings);
-  if (result == ZKPREF_FORMAT_ERROR) {
-    // A file that does not parse is moved aside, never deleted: the user
-    // can still recover what it held, and the store opens empty.
-    ZKprefProtection corrupt_lock(locked_path + QStringLiteral(".corrupt"), 1);
-    if (corrupt_lock.lock() == 0) {
-      settings.reset();
-      const QByteArray from = QFile::encodeName(path);
-      const QByteArray to = QFile::encodeName(path + QStringLiteral(".corrupt"));
-      if (std::rename(from.constData(), to.constData()) == 0) {
-        settings = std::make_unique<QSettings>(path, xml_format());
-        result = status_code(*settings);
-      }
-    }
-  }
-  return result;
-}
-
-// After a sync found the file damaged: with no change of its own pending the
-// store wrote nothing, and the damaged file left in place would open empty
-// in the next process. Writing one known key again makes the settings
-// machinery write every key the store holds. A store holding no key leaves
-// the file to the next opening, which moves it aside.
-void rewrite_known_keys(const QString &file_name) {
-  QSettings again(file_name, xml_format());
-  const QStringList keys = again.allKeys();
-  if (keys.isEmpty()) return;
-  again.setValue(keys.first(), again.value(keys.first()));
-  again.sync();
-}
-
 // Copies every key record of an earlier release's file unchanged into the
 // user store; true when the user store holds a key afterwards.
 bool carry_over(const QString &path, QSettings &settings) {
@@ -175,13 +123,8 @@ ZKPREF::~ZKPREF() {
     syncSettings();
   } catch (...) {
   }
-  // Destroying the settings object synchronises once more when changes are
-  // pending; on a file that is no longer a regular one that would wait
-  // forever, so those changes are given up with the object left undestroyed.
-  const QString remembered = settings ? hestrel::zkpref::lock_path(settings->fileName()) : QString();
-  if (settings && is_other_than_regular(remembered)) (void)settings.release();
+  if (user_file) user_file->close(settings);
   settings.reset();
-  if (!remembered.isEmpty()) hestrel::zkpref::forget_user_file(remembered);
   auto &layers = shared_layers();
   layers.nactivehandles.fetch_sub(1);
   QWriteLocker locker(&hestrel::zkpref::zkpref_mutex());
@@ -212,22 +155,11 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   const QString path = files.file(pelmoravine::release_name());
   // Opening and synchronisation lock one form of the path, so a reader and a
   // writer in two processes exclude each other whatever form it was built in.
-  const QString locked_path = hestrel::zkpref::lock_path(path);
-  ZKprefProtection shared_lock(locked_path, 0);
+  user_file = std::make_unique<hestrel::zkpref::UserFile>(path);
+  ZKprefProtection shared_lock(user_file->locked_path(), 0);
   if (int rc = shared_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
 
-  // Refused as a folder is, without opening it.
-  if (is_other_than_regular(path)) {
-    qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
-               << status_explanation(QSettings::AccessError);
-    return ZKPREF_ACCESS_ERROR;
-  }
-
-  // Known while the store is open, so a later read that finds the file
-  // damaged can keep every key the file held.
-  hestrel::zkpref::UserFileRegistration registration(locked_path);
-  hestrel::zkpref::UserFileScope scope(locked_path);
-  settings = std::make_unique<QSettings>(path, xml_format());
+  if (ZKpref_Err rc = user_file->open(settings); rc != ZKPREF_SUCCESS) return rc;
   QFile file(path);
   if (!file.exists()) {
     if (migrate) {
@@ -248,20 +180,12 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   };
   ZKpref_Err result = ZKPREF_FAILURE;
   try {
-    result = check_user_store(settings, path, locked_path);
-    if (result == ZKPREF_SUCCESS && scope.damaged()) {
-      // Another store of this process holds the file, and its keys stood in
-      // for the damaged bytes, which were copied aside.
-      qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. "
-                 << status_explanation(QSettings::FormatError);
-    }
-    if (result == ZKPREF_SUCCESS) hestrel::zkpref::note_user_file_empty(locked_path);
+    result = user_file->finish_opening(settings);
   } catch (...) {
     give_back_count();
     throw;
   }
   if (result != ZKPREF_SUCCESS) give_back_count();
-  else registration.keep();
   if (settings) hestrel::zkpref::watch_variants(*settings);
   return result;
 }
@@ -280,32 +204,6 @@ int ZKPREF::createEmptyPreferenceFile(QFile &file) {
 }
 
 ZKpref_Err ZKPREF::syncSettings() {
-  if (!settings) return ZKPREF_FAILURE;
-  const QString locked_path = hestrel::zkpref::lock_path(settings->fileName());
-  ZKprefProtection exclusive_lock(locked_path, 1);
-  if (int rc = exclusive_lock.lock(); rc != 0) return static_cast<ZKpref_Err>(rc);
-  if (is_other_than_regular(locked_path)) return ZKPREF_ACCESS_ERROR;
-  // Holding the exclusive lock, no other store is writing this file: copies
-  // and an unheld lock beside it belong to syncs that were killed. At most
-  // the copy of a sync killed from now on can remain.
-  hestrel::zkpref::remove_leftover_copies(locked_path);
-  if (int rc = hestrel::zkpref::remove_stale_machinery_lock(locked_path); rc != 0) return static_cast<ZKpref_Err>(rc);
-
-  hestrel::zkpref::UserFileScope scope(locked_path);
-  ZKpref_Err result = ZKPREF_SUCCESS;
-  if (settings->status() == QSettings::NoError) {
-    settings->sync();
-    result = status_code(*settings);
-  } else {
-    // A settings object keeps its first error for life. Objects of one
-    // process on one file share its keys and pending changes, and a new one
-    // synchronises as it is made, with a status of its own: this sync's.
-    QSettings fresh(settings->fileName(), xml_format());
-    result = status_code(fresh);
-  }
-  if (scope.damaged()) {
-    rewrite_known_keys(settings->fileName());
-    return ZKPREF_FORMAT_ERROR;
-  }
-  return result;
+  if (!settings || !user_file) return ZKPREF_FAILURE;
+  return user_file->sync(*settings);
 }

@@ -3,13 +3,14 @@
 #include "internal/xml_format.hpp"
 #include "internal/xml_limits.hpp"
 #include "internal/xml_vocabulary.hpp"
-#include "internal/user_file_memory.hpp"
+#include "internal/user_file_call.hpp"
 #include "internal/variant_flags.hpp"
 #include "internal/store_state.hpp"
 
 #include <vector>
 
 #include <QtCore/QDebug>
+#include <QtCore/QFileDevice>
 #include <QtCore/QStringList>
 #include <QtCore/QVariantMap>
 #include <QtCore/QXmlStreamReader>
@@ -53,12 +54,12 @@ void insert_entry(QSettings::SettingsMap &map, const QString &path, const QVaria
 
 namespace {
 
-bool read_document(QIODevice &device, QSettings::SettingsMap &map, VariantsSeen &seen) {
+bool read_document(const QByteArray &bytes, QSettings::SettingsMap &map, VariantsSeen &seen) {
   const QString &root_name = words::root_element();
   const QString &dt_field = words::type_field();
   const QString &value_field = words::value_field();
   const QString &comment_field = words::comment_field();
-  QXmlStreamReader xml(&device);
+  QXmlStreamReader xml(bytes);
   xml.setNamespaceProcessing(true);
 
   std::vector<OpenElement> stack;
@@ -168,20 +169,66 @@ bool read_document(QIODevice &device, QSettings::SettingsMap &map, VariantsSeen 
 
 }  // namespace
 
+bool parse_settings(const QByteArray &bytes, QSettings::SettingsMap &map, VariantsSeen &seen) {
+  seen = VariantsSeen{};
+  return read_document(bytes, map, seen);
+}
+
+namespace {
+
+// The bytes of a store's user file as the store read them under its lock,
+// when the device is open on that very file; null otherwise.
+FileContent *content_for(UserFileCall *call, const QIODevice &device) {
+  if (!call || !call->content || !call->content->regular) return nullptr;
+  const auto *file = qobject_cast<const QFileDevice *>(&device);
+  if (!file || identity_of(file->handle()) != call->content->identity) return nullptr;
+  return call->content;
+}
+
+// The user file's bytes, taken from the store or read from the device. A
+// device that cannot be read says nothing about the file's bytes.
+bool user_file_map(UserFileCall &call, QIODevice &device, QSettings::SettingsMap &map, VariantsSeen &seen) {
+  if (FileContent *content = content_for(&call, device)) {
+    if (!content->parsed) {
+      content->parsed = parse_settings(content->bytes, content->map, content->seen);
+      if (!content->parsed) content->map.clear();
+    }
+    if (!content->parsed) {
+      call.read = UserFileCall::Read::damaged;
+      return false;
+    }
+    map = content->map;
+    seen = content->seen;
+  } else {
+    const QByteArray bytes = device.readAll();
+    const auto *file = qobject_cast<const QFileDevice *>(&device);
+    if (file && file->error() != QFileDevice::NoError) {
+      call.read = UserFileCall::Read::unreadable;
+      return false;
+    }
+    if (!parse_settings(bytes, map, seen)) {
+      call.read = UserFileCall::Read::damaged;
+      return false;
+    }
+  }
+  call.read = UserFileCall::Read::parsed;
+  call.held_keys = !map.isEmpty();
+  return true;
+}
+
+}  // namespace
+
 bool readXmlFile(QIODevice &device, QSettings::SettingsMap &map) {
   VariantsSeen seen;
-  const bool read = read_document(device, map, seen);
+  bool read = false;
+  if (UserFileCall *call = user_file_call_for(device)) {
+    read = user_file_map(*call, device, map, seen);
+  } else {
+    read = parse_settings(device.readAll(), map, seen);
+  }
   // Also after a failure: the machinery keeps the keys read up to it.
   variants_in_map(device, seen);
-  if (read) {
-    note_user_map(device, map);
-    return true;
-  }
-  // A user file damaged while its store is open: without this the settings
-  // machinery would write the store's own changes alone over it.
-  if (!recover_damaged_read(device, map)) return false;
-  variants_in_map(device, VariantsSeen{true, true});
-  return true;
+  return read;
 }
 
 }  // namespace hestrel::zkpref

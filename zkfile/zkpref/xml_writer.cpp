@@ -3,9 +3,12 @@
 #include "internal/xml_format.hpp"
 #include "internal/xml_limits.hpp"
 #include "internal/xml_vocabulary.hpp"
-#include "internal/user_file_memory.hpp"
+#include "internal/leftover_copies.hpp"
+#include "internal/user_file_call.hpp"
 #include "internal/variant_flags.hpp"
 #include "internal/store_state.hpp"
+
+#include <unistd.h>
 
 #include <vector>
 
@@ -178,32 +181,56 @@ class Writer {
   VariantsSeen seen_;
 };
 
-// Every byte has reached the file only once a buffering device is flushed:
-// until then a full disk or a size limit goes unnoticed.
+// Every byte has reached the file only once a buffering device is flushed
+// (until then a full disk or a size limit goes unnoticed) and the file's
+// descriptor synchronised. The settings machinery renames its copy into
+// place right after this returns true; its own synchronisation on commit
+// ignores a failure, so a copy whose bytes may not be on disk must be
+// refused here.
 bool hand_over(QIODevice &device, const QByteArray &text) {
   if (device.write(text) != text.size()) return false;
   auto *file = qobject_cast<QFileDevice *>(&device);
-  return !file || (file->flush() && file->error() == QFileDevice::NoError);
+  if (!file) return true;
+  if (!file->flush() || file->error() != QFileDevice::NoError) return false;
+  return file->handle() < 0 || ::fdatasync(file->handle()) == 0;
 }
 
 }  // namespace
 
+bool format_settings(const QSettings::SettingsMap &map, QByteArray &text, VariantsSeen &seen) {
+  text.clear();
+  Writer writer(&text);
+  for (auto entry = map.cbegin(); entry != map.cend(); ++entry)
+    if (!writer.write(entry.key(), entry.value())) return false;
+  if (!writer.finish()) return false;
+  seen = writer.seen();
+  return true;
+}
+
 bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
-  if (!user_write_allowed(device)) return false;
+  UserFileCall *call = user_file_call_for(device);
+  // The machinery writes even after its read of the file failed, with the
+  // file's keys missing from its map (pinned in settings_machinery_test.cpp):
+  // never over a store's user file.
+  if (call && (call->read == UserFileCall::Read::damaged || call->read == UserFileCall::Read::unreadable))
+    return false;
+  // A store's sync records its copy first thing, so that a kill from here on
+  // leaves nothing the next sync cannot remove.
+  if (call && call->copies) {
+    const auto *file = qobject_cast<const QFileDevice *>(&device);
+    if (!file || !call->copies->note(file->handle())) return false;
+  }
   // Built in memory and handed over only once the whole map was written:
   // a map the format cannot hold is refused before the device sees a byte,
   // and the device's own bookkeeping per write costs more than the text.
   QByteArray text;
   VariantsSeen seen;
-  {
-    Writer writer(&text);
-    for (auto entry = map.cbegin(); entry != map.cend(); ++entry)
-      if (!writer.write(entry.key(), entry.value())) return false;
-    if (!writer.finish()) return false;
-    seen = writer.seen();
-  }
+  if (!format_settings(map, text, seen)) return false;
   if (!hand_over(device, text)) return false;
-  note_user_map(device, map);
+  if (call) {
+    call->wrote = true;
+    call->held_keys = !map.isEmpty();
+  }
   // Whether or not the machinery then commits, the map it goes on holding
   // is the one just written.
   variants_in_map(device, seen);
