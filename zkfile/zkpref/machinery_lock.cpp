@@ -47,10 +47,17 @@ bool looks_abandoned(const struct stat &st) {
          age_ms(st) > stale_machinery_lock_ms;
 }
 
+QByteArray lock_name(const QString &path) { return QFile::encodeName(path + QStringLiteral(".lock")); }
+
 }  // namespace
 
+bool machinery_lock_cannot_be_taken(const QString &path) {
+  struct stat seen {};
+  return ::lstat(lock_name(path).constData(), &seen) == 0 && !S_ISREG(seen.st_mode);
+}
+
 int remove_stale_machinery_lock(const QString &path) {
-  const QByteArray name = QFile::encodeName(path + QStringLiteral(".lock"));
+  const QByteArray name = lock_name(path);
   struct stat seen {};
   // Anything the machinery meets here it handles itself, a missing lock too.
   if (::lstat(name.constData(), &seen) != 0) return 0;

@@ -337,10 +337,11 @@ bool UserFile::copies_may_be_named() {
 void UserFile::close(std::unique_ptr<QSettings> &settings) {
   if (!settings) return;
   // Destroying a settings object with changes pending synchronises it; on
-  // a file that is no longer a regular one that would wait forever, so
-  // those changes are given up with the object left undestroyed.
+  // a file, or a machinery lock beside it, that is no longer a regular one
+  // that would wait forever, so those changes are given up with the object
+  // left undestroyed (the sync before the close has reported why).
   const FileIdentity at_close = identity_at(locked_path_);
-  if (at_close.exists && !S_ISREG(at_close.mode)) {
+  if ((at_close.exists && !S_ISREG(at_close.mode)) || machinery_lock_cannot_be_taken(locked_path_)) {
     (void)settings.release();
     detach();
     return;

@@ -21,6 +21,10 @@ constexpr long stale_machinery_lock_ms = 2000;
 // Only for a caller holding the file's exclusive lock.
 int remove_stale_machinery_lock(const QString &path);
 
+// True when something other than a regular file stands at "<path>.lock": the
+// machinery would wait on it forever, so nothing may hand it a write there.
+bool machinery_lock_cannot_be_taken(const QString &path);
+
 }  // namespace hestrel::zkpref
 
 #endif
