@@ -230,16 +230,7 @@ ZKpref_Err UserFile::repair_at_opening(std::unique_ptr<QSettings> &settings) {
     // Alone, the store opens empty; beside other open stores of the file it
     // keeps what they hold.
     const QSettings::SettingsMap kept = others_keys_.value_or(QSettings::SettingsMap());
-    QByteArray bytes;
-    VariantsSeen seen;
-    if (!move_aside(now, copies) || !format_settings(kept, bytes, seen) ||
-        !replace_file_whole(locked_path_, bytes, now.identity.mode, copies))
-      return ZKPREF_FORMAT_ERROR;
-    now.identity = identity_at(locked_path_);
-    now.bytes = bytes;
-    now.map = kept;
-    now.seen = seen;
-    now.parsed = true;
+    if (!move_aside(now, copies) || !write_in_place(now, kept, copies)) return ZKPREF_FORMAT_ERROR;
   }
   settings.reset();
   return make_settings(settings, now);
@@ -260,15 +251,19 @@ bool UserFile::is_damaged(FileContent &now) const {
 
 bool UserFile::put_back_known_keys(FileContent &now, CopyRecord &copies) {
   const QSettings::SettingsMap known = every_key(locked_path_).value_or(QSettings::SettingsMap());
+  if (!now.bytes.isEmpty() && !move_aside(now, copies)) return false;
+  return write_in_place(now, known, copies);
+}
+
+bool UserFile::write_in_place(FileContent &now, const QSettings::SettingsMap &map, CopyRecord &copies) {
   QByteArray bytes;
   VariantsSeen seen;
-  if (!now.bytes.isEmpty() && !move_aside(now, copies)) return false;
-  if (!format_settings(known, bytes, seen) || !replace_file_whole(locked_path_, bytes, now.identity.mode, copies))
+  if (!format_settings(map, bytes, seen) || !replace_file_whole(locked_path_, bytes, now.identity.mode, copies))
     return false;
   // What the settings machinery reads next is what was just written.
   now.identity = identity_at(locked_path_);
   now.bytes = bytes;
-  now.map = known;
+  now.map = map;
   now.seen = seen;
   now.parsed = true;
   return true;

@@ -94,6 +94,9 @@ class UserFile {
   // file hold in their place; now becomes the file written.
   bool put_back_known_keys(FileContent &now, CopyRecord &copies);
   bool move_aside(const FileContent &damaged, CopyRecord &copies);
+  // Writes map whole in place of the file, with the file's permissions; now
+  // becomes the file written.
+  bool write_in_place(FileContent &now, const QSettings::SettingsMap &map, CopyRecord &copies);
   // Joins, and leaves, the stores open on the file (see user_file.cpp).
   void attach();
   void detach();
