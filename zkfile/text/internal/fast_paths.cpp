@@ -145,7 +145,7 @@ struct WidthCursor {
 constexpr std::size_t no_fixed_width = static_cast<std::size_t>(-1);
 
 // The starts of a search that needs no set of first characters.
-constexpr FirstChars every_position{{1}, false, true};
+constexpr FirstChars every_position{{1}, false, true, false};
 
 // The width of a program that is one chain of simple nodes of fixed width
 // ending with RX_LINE_END before RX_END, or no_fixed_width.
