@@ -77,6 +77,13 @@ const Case cases[] = {
     {"(a[\xe9]|zz)", "aba\xe9", 1, 2, 4, 2, 4},
     {"(ab|)c", "xc", 1, 1, 2, 1, 1},                    // an empty alternative
     {"x|", "ab", 1, 0, 0, -1, -1},
+    // A choice tried alternative by alternative, with the rest after its group.
+    {"(a|ab)c", "abc", 1, 0, 3, 0, 2},                  // the first alternative fails in the rest
+    {"^(raw|calib)/", "calib/x", 1, 0, 6, 0, 5},
+    {"^(raw|calib)/", "rawx/", 0, 0, 0, -1, -1},
+    {"\\.(txt|csv)$", "a.txt.csv", 1, 5, 9, 6, 9},
+    {"x?ab", "xxab", 1, 1, 4, -1, -1},
+    {"(ab|a)b*c", "abbc", 1, 0, 4, 0, 2},               // a rest the choice leaves to the search
 };
 
 TEST_F(RegexecTest, MatchesTableOfCases) {
