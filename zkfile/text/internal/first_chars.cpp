@@ -30,7 +30,7 @@ void clear(FirstChars &set) {
 #else
   std::memset(set.stops, 0, sizeof set.stops);
 #endif
-  set.stops[0] = FirstChars::first_bit;  // the NUL stops every scan
+  set.stops[0] = FirstChars::first_bit | FirstChars::end_bit;  // the NUL stops every scan
   set.at_start = false;
   set.anywhere = false;
   set.any_second = false;
