@@ -65,6 +65,25 @@ const Case cases[] = {
     {"x*abc", "xxab", 0, 0, 0, -1, -1},        // required literal missing
     {"x*abc", "ab xabc", 1, 3, 7, -1, -1},
     {"\xe9+", "a\xe9\xe9", 1, 1, 3, -1, -1},   // bytes above 127
+    // Starts an unanchored search passes over by their first two bytes.
+    {"[Ss]ky|[Dd]ark", "xS", 0, 0, 0, -1, -1},          // a first byte at the last one
+    {"[Ss]ky|[Dd]ark", "SaDark", 1, 2, 6, -1, -1},      // a second byte of another alternative
+    {"(backup|tmp|old)", "backuq tmp", 1, 7, 10, 7, 10},
+    {"(\\.bak|~)$", "a~", 1, 1, 2, 1, 2},               // the NUL right after the first byte
+    {"(\\.bak|~)$", "a~b~", 1, 3, 4, 3, 4},
+    {"(\\.bak|~)$", "~.ba", 0, 0, 0, -1, -1},
+    {"(ab|c)", "xxc", 1, 2, 3, 2, 3},                   // a match of one byte at the last one
+    {"[\xe8\xe9]a|zz", "b\xe8" "a", 1, 1, 3, -1, -1},  // sets of bytes above 127
+    {"(a[\xe9]|zz)", "aba\xe9", 1, 2, 4, 2, 4},
+    {"(ab|)c", "xc", 1, 1, 2, 1, 1},                    // an empty alternative
+    {"x|", "ab", 1, 0, 0, -1, -1},
+    // A choice tried alternative by alternative, with the rest after its group.
+    {"(a|ab)c", "abc", 1, 0, 3, 0, 2},                  // the first alternative fails in the rest
+    {"^(raw|calib)/", "calib/x", 1, 0, 6, 0, 5},
+    {"^(raw|calib)/", "rawx/", 0, 0, 0, -1, -1},
+    {"\\.(txt|csv)$", "a.txt.csv", 1, 5, 9, 6, 9},
+    {"x?ab", "xxab", 1, 1, 4, -1, -1},
+    {"(ab|a)b*c", "abbc", 1, 0, 4, 0, 2},               // a rest the choice leaves to the search
 };
 
 TEST_F(RegexecTest, MatchesTableOfCases) {

@@ -11,6 +11,7 @@
 #endif
 
 #include "internal/backtracking.hpp"
+#include "internal/choice_path.hpp"
 #include "internal/first_chars.hpp"
 #include "internal/node_walk.hpp"
 #include "internal/regexp_engine.hpp"
@@ -145,7 +146,7 @@ struct WidthCursor {
 constexpr std::size_t no_fixed_width = static_cast<std::size_t>(-1);
 
 // The starts of a search that needs no set of first characters.
-constexpr FirstChars every_position{{1}, false, true};
+constexpr FirstChars every_position{{1}, false, true, false};
 
 // The width of a program that is one chain of simple nodes of fixed width
 // ending with RX_LINE_END before RX_END, or no_fixed_width.
@@ -244,8 +245,10 @@ int search_positions(zk_regexp *expression, const char *subject, const FirstChar
   FailedRun failed;
   const char *end = nullptr;
   for (;;) {
-    const int found = simple_chain<true>(subject, program, scan, &end, &failed);
+    int found = simple_chain<true>(subject, program, scan, &end, &failed);
     if (found == 1) return simple_match(expression, scan, end);
+    if (found < 0) found = choice_attempt(expression, subject, scan);
+    if (found == 1) return 1;
     if (found < 0) {
       *resume = scan;
       return -1;
@@ -272,9 +275,11 @@ HESTREL_COMPARE_DISPATCH int search(zk_regexp *expression, const char *subject) 
   if (expression->anchored) {
     clear_match(expression);
     const char *end = nullptr;
-    const int found = simple_chain<true>(subject, program, subject, &end);
+    int found = simple_chain<true>(subject, program, subject, &end);
     if (found == 1) return simple_match(expression, subject, end);
-    if (found == 0 || !has_mandatory(program, subject)) return 0;
+    if (found < 0) found = choice_attempt(expression, subject, subject);
+    if (found >= 0) return found;
+    if (!has_mandatory(program, subject)) return 0;
     return backtracking_search(expression, subject, subject, every_position);
   }
   const std::size_t width = fixed_width_to_end(program);
