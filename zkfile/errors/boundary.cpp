@@ -4,7 +4,7 @@
 #include <exception>
 #include <new>
 
-#include "internal/boundary.hpp"
+#include "errors/internal/boundary.hpp"
 #include "zkerr.h"
 
 namespace hestrel {

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "internal/handler_table.hpp"
+#include "errors/internal/handler_table.hpp"
 #include "zkerr.hpp"
 
 namespace pelmoravine::vardel {

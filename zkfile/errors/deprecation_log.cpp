@@ -8,7 +8,7 @@
 
 #include <absl/container/flat_hash_set.h>
 
-#include "internal/handler_table.hpp"
+#include "errors/internal/handler_table.hpp"
 #include "zkerr.h"
 
 namespace hestrel::errors {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "internal/handler_table.hpp"
+#include "errors/internal/handler_table.hpp"
 #include "zkerr.h"
 
 namespace hestrel::errors {

@@ -5,7 +5,7 @@
 #include <Python.h>
 #include <dlfcn.h>
 
-#include "internal/python_stderr.hpp"
+#include "errors/internal/python_stderr.hpp"
 
 namespace hestrel::errors {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "internal/handler_table.hpp"
-#include "internal/python_stderr.hpp"
+#include "errors/internal/handler_table.hpp"
+#include "errors/internal/python_stderr.hpp"
 #include "zkerr.h"
 #include "zkerr.hpp"
 

@@ -1,6 +1,6 @@
 // Scoped silencing of deprecation reports: the deprecation handler's output
 // mode is 0 for the object's lifetime, and the log records no site then.
-#include "internal/handler_table.hpp"
+#include "errors/internal/handler_table.hpp"
 #include "zkerr.hpp"
 
 ZkerrSuppressDeprecation::ZkerrSuppressDeprecation() {

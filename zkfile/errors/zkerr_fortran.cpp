@@ -2,7 +2,7 @@
 // reference, fixed-length character variables, status in a trailing ierr.
 #include <cstring>
 
-#include "internal/handler_table.hpp"
+#include "errors/internal/handler_table.hpp"
 #include "zkerr.h"
 
 namespace hestrel::errors {

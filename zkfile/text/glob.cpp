@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "internal/token_table.hpp"
+#include "text/internal/token_table.hpp"
 #include "zk_regexp.h"
 #include "zkerr.h"
 #include "errors/internal/boundary.hpp"

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "absl/strings/charconv.h"
-#include "internal/number_text.hpp"
+#include "text/internal/number_text.hpp"
 
 namespace hestrel::text {
 

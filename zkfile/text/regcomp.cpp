@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "internal/regexp_engine.hpp"
+#include "text/internal/regexp_engine.hpp"
 #include "zk_regexp.h"
 #include "zkerr.h"
 

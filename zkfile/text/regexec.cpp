@@ -1,8 +1,8 @@
 // Expression matcher's entry: the checks of a call, then the search, which
 // no pattern makes exponential or deep on the machine stack.
 #include "errors/internal/boundary.hpp"
-#include "internal/fast_paths.hpp"
-#include "internal/regexp_engine.hpp"
+#include "text/internal/fast_paths.hpp"
+#include "text/internal/regexp_engine.hpp"
 #include "zk_regexp.h"
 
 extern "C" int zk_regexec(zk_regexp *expression, const char *subject) {

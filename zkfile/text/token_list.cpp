@@ -8,8 +8,8 @@
 #include <cstring>
 #include <new>
 
-#include "internal/number_text.hpp"
-#include "internal/token_table.hpp"
+#include "text/internal/number_text.hpp"
+#include "text/internal/token_table.hpp"
 #include "zk_number.h"
 #include "zkerr.h"
 

@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "internal/token_table.hpp"
+#include "text/internal/token_table.hpp"
 #include "zkerr.h"
 #include "zktoken.h"
 #include "errors/internal/boundary.hpp"

@@ -9,7 +9,7 @@
 #include <boost/filesystem/operations.hpp>
 #include <boost/filesystem/path.hpp>
 
-#include "internal/product_tables.hpp"
+#include "zkfile/internal/product_tables.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_dirs.hpp"
 #include "zkfile_products.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <system_error>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkerr.h"
 #include "zkfile_dirs.h"
 #include "errors/internal/boundary.hpp"

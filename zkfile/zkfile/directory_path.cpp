@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "pelmoravine_path.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_dirs.hpp"

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkerr.h"
 #include "zkfile_search.h"
 #include "errors/internal/boundary.hpp"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "pelmoravine_path.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_expand.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "internal/listing_table.hpp"
+#include "zkfile/internal/listing_table.hpp"
 #include "zkerr.h"
 #include "errors/internal/boundary.hpp"
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkfile_dirs.h"
 #include "errors/internal/boundary.hpp"
 

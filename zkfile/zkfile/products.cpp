@@ -9,9 +9,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "internal/listing_table.hpp"
-#include "internal/product_tables.hpp"
-#include "internal/report.hpp"
+#include "zkfile/internal/listing_table.hpp"
+#include "zkfile/internal/product_tables.hpp"
+#include "zkfile/internal/report.hpp"
 #include "pelmoravine_path.hpp"
 #include "pelmoravine_products.hpp"
 #include "zkerr.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkerr.h"
 #include "errors/internal/boundary.hpp"
 

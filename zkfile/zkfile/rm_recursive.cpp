@@ -13,7 +13,7 @@
 
 #include <boost/filesystem.hpp>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkerr.h"
 #include "zkfile_dirs.h"
 #include "zkfile_search.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "pelmoravine_path.hpp"
 #include "zkerr.h"
 #include "zkfile_dirs.h"

@@ -18,7 +18,7 @@
 #include <QString>
 #include <boost/filesystem/path.hpp>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkcommon.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_products.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "internal/report.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkerr.h"
 #include "zkfile_dos.h"
 #include "zkfile_expand.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "internal/path_split.hpp"
+#include "zkfile/internal/path_split.hpp"
 #include "errors/internal/boundary.hpp"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "internal/report.hpp"
-#include "internal/search_path.hpp"
+#include "zkfile/internal/report.hpp"
+#include "zkfile/internal/search_path.hpp"
 #include "pelmoravine_path.hpp"
 #include "zkerr.h"
 #include "zkfile_dirs.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "internal/path_split.hpp"
-#include "internal/report.hpp"
-#include "internal/search_path.hpp"
+#include "zkfile/internal/path_split.hpp"
+#include "zkfile/internal/report.hpp"
+#include "zkfile/internal/search_path.hpp"
 #include "zkerr.h"
 #include "zkfile_dirs.h"
 #include "zkfile_expand.h"

@@ -1,6 +1,6 @@
 // Reading a preference file whole with its identity, and putting new bytes
 // in place of a file atomically, keeping its permissions.
-#include "internal/file_bytes.hpp"
+#include "zkpref/internal/file_bytes.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <QtCore/QFile>
 #include <QtCore/QFileInfo>
 
-#include "internal/leftover_copies.hpp"
+#include "zkpref/internal/leftover_copies.hpp"
 
 namespace hestrel::zkpref {
 

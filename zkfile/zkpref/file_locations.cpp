@@ -12,8 +12,8 @@
 #include <QtCore/QString>
 #include <QtCore/QtGlobal>
 
-#include "internal/release_files.hpp"
-#include "internal/store_state.hpp"
+#include "zkpref/internal/release_files.hpp"
+#include "zkpref/internal/store_state.hpp"
 #include "zkfile_dirs.hpp"
 #include "zkfile_release.hpp"
 #include "zkpref.hpp"

@@ -1,6 +1,6 @@
 // The inter-process guard of one preference file: a blocking shared or
 // exclusive record lock on an empty, owner-only lock file in the temp folder.
-#include "internal/file_lock.hpp"
+#include "zkpref/internal/file_lock.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // Removal of what synchronisations killed part way left beside a preference
 // file: the temporary copy they recorded.
-#include "internal/leftover_copies.hpp"
+#include "zkpref/internal/leftover_copies.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,7 +18,7 @@
 #include <QtCore/QLockFile>
 #include <QtCore/QSysInfo>
 
-#include "internal/file_lock.hpp"
+#include "zkpref/internal/file_lock.hpp"
 
 namespace hestrel::zkpref {
 

@@ -1,7 +1,7 @@
 // Judges the settings machinery's lock beside a preference file before a
 // sync hands the file to the machinery: removes it only when it is a killed
 // writer's, and refuses what the machinery would wait on forever.
-#include "internal/machinery_lock.hpp"
+#include "zkpref/internal/machinery_lock.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>

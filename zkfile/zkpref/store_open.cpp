@@ -16,11 +16,11 @@
 #include <QtCore/QSettings>
 #include <QtCore/QString>
 
-#include "internal/file_lock.hpp"
-#include "internal/release_files.hpp"
-#include "internal/store_state.hpp"
-#include "internal/user_file.hpp"
-#include "internal/variant_flags.hpp"
+#include "zkpref/internal/file_lock.hpp"
+#include "zkpref/internal/release_files.hpp"
+#include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/user_file.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 #include "zkerr.h"
 #include "zkfile_release.hpp"
 #include "zkpref.hpp"

@@ -1,6 +1,6 @@
 // A store's user file: opening, synchronisation, moving a damaged file
 // aside and closing, each guarantee kept in one place (see user_file.hpp).
-#include "internal/user_file.hpp"
+#include "zkpref/internal/user_file.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,12 +15,12 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QStringList>
 
-#include "internal/file_lock.hpp"
-#include "internal/leftover_copies.hpp"
-#include "internal/machinery_lock.hpp"
-#include "internal/store_state.hpp"
-#include "internal/user_file_call.hpp"
-#include "internal/xml_format.hpp"
+#include "zkpref/internal/file_lock.hpp"
+#include "zkpref/internal/leftover_copies.hpp"
+#include "zkpref/internal/machinery_lock.hpp"
+#include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/user_file_call.hpp"
+#include "zkpref/internal/xml_format.hpp"
 
 namespace hestrel::zkpref {
 

@@ -1,6 +1,6 @@
 // The context of the format's callbacks during one call of the settings
 // machinery on a store's user file.
-#include "internal/user_file_call.hpp"
+#include "zkpref/internal/user_file_call.hpp"
 
 #include <QtCore/QFileDevice>
 

@@ -6,9 +6,9 @@
 #include <QtCore/QSettings>
 #include <QtCore/QString>
 
-#include "internal/store_state.hpp"
-#include "internal/xml_format.hpp"
-#include "internal/xml_vocabulary.hpp"
+#include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/xml_format.hpp"
+#include "zkpref/internal/xml_vocabulary.hpp"
 #include "zkpref.hpp"
 
 // Defined first in this unit, so it is built before, and destroyed after,

@@ -1,12 +1,12 @@
 // The limits of the XML settings format, piece by piece: a map outside them
 // is refused by the writer before the file is touched, so no key is lost.
-#include "internal/xml_limits.hpp"
+#include "zkpref/internal/xml_limits.hpp"
 
 #include <libxml/tree.h>
 
 #include <QtCore/QByteArray>
 
-#include "internal/xml_vocabulary.hpp"
+#include "zkpref/internal/xml_vocabulary.hpp"
 
 namespace hestrel::zkpref {
 

@@ -1,11 +1,11 @@
 // Reads a preference file in the XML settings format into the settings
 // machinery's flat map: element names joined by "/" make the keys.
-#include "internal/xml_format.hpp"
-#include "internal/xml_limits.hpp"
-#include "internal/xml_vocabulary.hpp"
-#include "internal/user_file_call.hpp"
-#include "internal/variant_flags.hpp"
-#include "internal/store_state.hpp"
+#include "zkpref/internal/xml_format.hpp"
+#include "zkpref/internal/xml_limits.hpp"
+#include "zkpref/internal/xml_vocabulary.hpp"
+#include "zkpref/internal/user_file_call.hpp"
+#include "zkpref/internal/variant_flags.hpp"
+#include "zkpref/internal/store_state.hpp"
 
 #include <vector>
 

@@ -1,12 +1,12 @@
 // Writes the settings machinery's flat map as a preference file in the XML
 // settings format, in one pass that also checks the format's limits.
-#include "internal/xml_format.hpp"
-#include "internal/xml_limits.hpp"
-#include "internal/xml_vocabulary.hpp"
-#include "internal/leftover_copies.hpp"
-#include "internal/user_file_call.hpp"
-#include "internal/variant_flags.hpp"
-#include "internal/store_state.hpp"
+#include "zkpref/internal/xml_format.hpp"
+#include "zkpref/internal/xml_limits.hpp"
+#include "zkpref/internal/xml_vocabulary.hpp"
+#include "zkpref/internal/leftover_copies.hpp"
+#include "zkpref/internal/user_file_call.hpp"
+#include "zkpref/internal/variant_flags.hpp"
+#include "zkpref/internal/store_state.hpp"
 
 #include <unistd.h>
 

@@ -1,12 +1,12 @@
 // The matcher's backtracking search, one function per kind of node that
 // makes a choice: alternatives, repetitions and group boundaries.
-#include "internal/backtracking.hpp"
+#include "text/internal/backtracking.hpp"
 
 #include <cstddef>
 #include <cstring>
 
-#include "internal/fast_paths.hpp"
-#include "internal/node_walk.hpp"
+#include "text/internal/fast_paths.hpp"
+#include "text/internal/node_walk.hpp"
 
 namespace hestrel::text::regexp {
 namespace {

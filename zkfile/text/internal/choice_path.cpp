@@ -1,10 +1,10 @@
 // The walk-free path for a choice of simple alternatives: each alternative
 // walked in order from the same cursor, then the rest after its group.
-#include "internal/choice_path.hpp"
+#include "text/internal/choice_path.hpp"
 
-#include "internal/fast_paths.hpp"
-#include "internal/node_walk.hpp"
-#include "internal/regexp_engine.hpp"
+#include "text/internal/fast_paths.hpp"
+#include "text/internal/node_walk.hpp"
+#include "text/internal/regexp_engine.hpp"
 
 namespace hestrel::text::regexp {
 namespace {

@@ -1,6 +1,6 @@
 // The matcher's memory of failed attempts: a table from a node's place in
 // the program to its pages of per-position entries, all from calloc.
-#include "internal/failure_memo.hpp"
+#include "text/internal/failure_memo.hpp"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The matcher's walk-free paths: simple chains with one repetition counted
 // in a loop, and programs of fixed width that end at the NUL tried once.
-#include "internal/fast_paths.hpp"
+#include "text/internal/fast_paths.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,11 +10,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "internal/backtracking.hpp"
-#include "internal/choice_path.hpp"
-#include "internal/first_chars.hpp"
-#include "internal/node_walk.hpp"
-#include "internal/regexp_engine.hpp"
+#include "text/internal/backtracking.hpp"
+#include "text/internal/choice_path.hpp"
+#include "text/internal/first_chars.hpp"
+#include "text/internal/node_walk.hpp"
+#include "text/internal/regexp_engine.hpp"
 #include "zk_regexp.h"
 
 // The walk's node dispatch as compares, not a table: the programs of

@@ -1,6 +1,6 @@
 // The sets of first and second characters: every way into the program up
 // to the node that consumes a character, and on from there to the next.
-#include "internal/first_chars.hpp"
+#include "text/internal/first_chars.hpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,8 +10,8 @@
 #include <emmintrin.h>
 #endif
 
-#include "internal/node_walk.hpp"
-#include "internal/regexp_engine.hpp"
+#include "text/internal/node_walk.hpp"
+#include "text/internal/regexp_engine.hpp"
 
 namespace hestrel::text::regexp {
 namespace {
