@@ -49,8 +49,7 @@ void BM_EncodeOpenSsl(benchmark::State &state) {
   std::string out(encoded_text().size() + 1, '\0');
   for (auto _ : state) {
     benchmark::DoNotOptimize(EVP_EncodeBlock(reinterpret_cast<unsigned char *>(&out[0]),
-                                             reinterpret_cast<const unsigned char *>(raw_bytes().data()),
-                                             kRawSize));
+                                             reinterpret_cast<const unsigned char *>(raw_bytes().data()), kRawSize));
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(state.iterations() * kRawSize);

@@ -50,8 +50,8 @@ const std::vector<std::string> &path_names() {
   static const std::vector<std::string> names = [] {
     std::mt19937 rng(25);
     const char *folders[] = {"data", "raw", "calib", "2024", "archive", "obs", "night", "reduced", "tmp", "old"};
-    const char *stems[] = {"run", "IMG", "backup", "scan", "frame", "log", "DSC", "dark", "flat", "notes", "report",
-                           "tmp", "old", "Sky", "bias"};
+    const char *stems[] = {"run",  "IMG",   "backup", "scan", "frame", "log", "DSC", "dark",
+                           "flat", "notes", "report", "tmp",  "old",   "Sky", "bias"};
     const char *separators[] = {"_", "_", "-", ""};
     const char *suffixes[] = {"", "", "", "_v2", "_final", "_raw", "~"};
     const char *extensions[] = {".txt", ".csv", ".dat", ".fits", ".log", ".jpg", ".tar.gz", ".bak", "", ".fits.gz"};
@@ -73,6 +73,7 @@ const std::vector<std::string> &path_names() {
 }
 
 // The first four run on file_names, the others on path_names.
+// clang-format off
 const char *const kPatterns[] = {
     "^.*\\.dat", "^[0-9]\\.dat", "^a.c", "dat$",
     // Filters users write: groups and alternations of words first, classes
@@ -81,6 +82,7 @@ const char *const kPatterns[] = {
     "\\.(txt|csv|dat)$", "^.*\\.dat$", "^run_[0-9]+\\.log$", "(IMG|DSC)_[0-9]+\\.jpg$", "^(raw|calib)/",
     "[0-9][0-9][0-9][0-9]\\.fits", "^([a-z0-9]+/)*IMG_[0-9]+(_[a-z0-9]+)?\\.jpg$", "backup", "(\\.bak|~)$",
     "^[^/]*$", "/(run|scan)[_-]?[0-9]+", "\\.fits(\\.gz)?$", "(^|/)tmp/", "[Ss]ky|[Dd]ark|[Ff]lat"};
+// clang-format on
 constexpr int kFirstPathPattern = 4;
 constexpr int kLastPattern = static_cast<int>(sizeof kPatterns / sizeof kPatterns[0]) - 1;
 
@@ -94,9 +96,8 @@ void report(benchmark::State &state, long hits) {
   const auto &names = names_for(state.range(0));
   state.SetLabel(kPatterns[state.range(0)]);
   state.counters["hits"] = static_cast<double>(hits);
-  state.counters["per_name"] = benchmark::Counter(static_cast<double>(names.size()),
-                                                  benchmark::Counter::kIsIterationInvariantRate |
-                                                      benchmark::Counter::kInvert);
+  state.counters["per_name"] = benchmark::Counter(
+      static_cast<double>(names.size()), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_MatchLibrary(benchmark::State &state) {

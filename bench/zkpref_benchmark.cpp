@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include <benchmark/benchmark.h>
 #include <QtCore/QBuffer>
 #include <QtCore/QByteArray>
 #include <QtCore/QCryptographicHash>
@@ -29,7 +30,6 @@
 #include <QtCore/QVariant>
 #include <QtCore/QXmlStreamReader>
 #include <QtCore/QXmlStreamWriter>
-#include <benchmark/benchmark.h>
 
 #include "zkpref.h"
 #include "zkpref.hpp"
@@ -53,10 +53,14 @@ QString key_of(int i) { return QStringLiteral("group%1/key%2").arg(i % kGroups).
 
 QVariant value_for(int i, int round) {
   switch (i % 4) {
-    case 0: return QVariant(i + round);
-    case 1: return QVariant(i * 0.5 + round);
-    case 2: return QVariant((i + round) % 2 == 0);
-    default: return QVariant(QStringLiteral("text value %1 of round %2").arg(i).arg(round));
+    case 0:
+      return QVariant(i + round);
+    case 1:
+      return QVariant(i * 0.5 + round);
+    case 2:
+      return QVariant((i + round) % 2 == 0);
+    default:
+      return QVariant(QStringLiteral("text value %1 of round %2").arg(i).arg(round));
   }
 }
 
@@ -132,9 +136,15 @@ void read_all_c(ZKpref handle, const Keys &k) {
     double d = 0;
     char *s = nullptr;
     switch (i % 4) {
-      case 0: zkpref_get_int(handle, key, &n); break;
-      case 1: zkpref_get_double(handle, key, &d); break;
-      case 2: zkpref_get_bool(handle, key, &n); break;
+      case 0:
+        zkpref_get_int(handle, key, &n);
+        break;
+      case 1:
+        zkpref_get_double(handle, key, &d);
+        break;
+      case 2:
+        zkpref_get_bool(handle, key, &n);
+        break;
       default:
         zkpref_get_string(handle, key, &s);
         free(s);
@@ -149,10 +159,17 @@ void set_all_c(ZKpref handle, const Keys &k, int round) {
     const char *key = k.utf8[i].c_str();
     const int r = static_cast<int>(i) + round;
     switch (i % 4) {
-      case 0: zkpref_set_int(handle, key, r); break;
-      case 1: zkpref_set_double(handle, key, r * 0.5); break;
-      case 2: zkpref_set_bool(handle, key, r % 2); break;
-      default: zkpref_set_string(handle, key, (std::to_string(r) + " text").c_str());
+      case 0:
+        zkpref_set_int(handle, key, r);
+        break;
+      case 1:
+        zkpref_set_double(handle, key, r * 0.5);
+        break;
+      case 2:
+        zkpref_set_bool(handle, key, r % 2);
+        break;
+      default:
+        zkpref_set_string(handle, key, (std::to_string(r) + " text").c_str());
     }
   }
 }
@@ -181,10 +198,17 @@ void BM_Ini_OpenReadAllClose(benchmark::State &state) {
     for (int i = 0; i < count; ++i) {
       const QVariant v = ini.value(k.text[i]);
       switch (i % 4) {
-        case 0: benchmark::DoNotOptimize(v.toInt()); break;
-        case 1: benchmark::DoNotOptimize(v.toDouble()); break;
-        case 2: benchmark::DoNotOptimize(v.toBool()); break;
-        default: benchmark::DoNotOptimize(v.toString().toUtf8());
+        case 0:
+          benchmark::DoNotOptimize(v.toInt());
+          break;
+        case 1:
+          benchmark::DoNotOptimize(v.toDouble());
+          break;
+        case 2:
+          benchmark::DoNotOptimize(v.toBool());
+          break;
+        default:
+          benchmark::DoNotOptimize(v.toString().toUtf8());
       }
     }
   }
@@ -207,8 +231,7 @@ void read_floor_map(const QByteArray &bytes, QSettings::SettingsMap &map) {
         if (lengths.size() > 1) path += QLatin1Char('/');
         path += xml.name();
         record.clear();
-        for (const QXmlStreamAttribute &a : xml.attributes())
-          record.insert(a.name().toString(), a.value().toString());
+        for (const QXmlStreamAttribute &a : xml.attributes()) record.insert(a.name().toString(), a.value().toString());
         break;
       }
       case QXmlStreamReader::Characters:
@@ -222,7 +245,8 @@ void read_floor_map(const QByteArray &bytes, QSettings::SettingsMap &map) {
         path.truncate(lengths.back());
         lengths.pop_back();
         break;
-      default: break;
+      default:
+        break;
     }
   }
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <QtCore/QSettings>
 #include <benchmark/benchmark.h>
+#include <QtCore/QSettings>
 
 #include "pelmoravine_preferences.hpp"
 #include "zkpref.h"
@@ -95,8 +95,7 @@ int main(int argc, char **argv) {
   setenv("TMPDIR", (scratch + "/tmp").c_str(), 1);
   setenv("PELMORAVINE_MACHINE_PREFERENCE", "", 1);
   setenv("PELMORAVINE_SITE_PREFERENCE", "", 1);
-  for (const char *name : {"PELMORAVINE", "PELMORAVINE_APPDATA_OVERRIDE", "PELMORAVINE_ZKPREF_SANDBOX"})
-    unsetenv(name);
+  for (const char *name : {"PELMORAVINE", "PELMORAVINE_APPDATA_OVERRIDE", "PELMORAVINE_ZKPREF_SANDBOX"}) unsetenv(name);
   write_store();
   write_ini();
 

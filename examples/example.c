@@ -45,11 +45,9 @@ static void show_errors(void) {
 static void show_tokens(void) {
   int line, patterns, i;
   char *joined;
-  zktoken_new(&line, "copy \"my notes.txt\" 42 3.5 # to the archive", " ",
-              "\"\"", "#", NULL, NULL);
+  zktoken_new(&line, "copy \"my notes.txt\" 42 3.5 # to the archive", " ", "\"\"", "#", NULL, NULL);
   for (i = 0; i < zktoken_num(line); ++i)
-    printf("token %d: %s (number type %d)\n", i, zktoken_get_token(line, i),
-           zktoken_find_type(line, i));
+    printf("token %d: %s (number type %d)\n", i, zktoken_get_token(line, i), zktoken_find_type(line, i));
   joined = zktoken_get_string(line);
   printf("joined again: %s\n", joined);
   free(joined);
@@ -57,8 +55,7 @@ static void show_tokens(void) {
 
   zktoken_new(&patterns, "*.c *.txt", " ", NULL, NULL, NULL, NULL);
   zktoken_regex_compile(patterns);
-  printf("\"notes.txt\" first meets glob pattern %d\n",
-         zktoken_regex_index(patterns, "notes.txt"));
+  printf("\"notes.txt\" first meets glob pattern %d\n", zktoken_regex_index(patterns, "notes.txt"));
   zktoken_delete(patterns);
 }
 
@@ -78,8 +75,7 @@ static void show_files(const char *scratch) {
   int listing, version;
   unsigned char digest[16];
 
-  if (zkfile_pelmoravine_appdata_dir(&text) == 0)
-    printf("application data: %s\n", text);
+  if (zkfile_pelmoravine_appdata_dir(&text) == 0) printf("application data: %s\n", text);
   free(text);
 
   snprintf(path, sizeof path, "%s/tolvane-v72125", scratch);
@@ -90,14 +86,12 @@ static void show_files(const char *scratch) {
   write_file(path, "hello\n");
 
   zkfile_path_add(scratch);
-  if (zkfile_find("settings.dat", 0, &text) == 0)
-    printf("found on the search path: %s\n", strrchr(text, '/') + 1);
+  if (zkfile_find("settings.dat", 0, &text) == 0) printf("found on the search path: %s\n", strrchr(text, '/') + 1);
   free(text);
 
   if (zkfile_open_directory(&listing, scratch) == 0) {
     zkfile_set_dir_filter(listing, "\\.txt$");
-    while (zkfile_get_next_file(listing, entry, sizeof entry) == 0)
-      printf("listed through the filter: %s\n", entry);
+    while (zkfile_get_next_file(listing, entry, sizeof entry) == 0) printf("listed through the filter: %s\n", entry);
     zkfile_close_directory(listing);
   }
 
@@ -107,11 +101,9 @@ static void show_files(const char *scratch) {
   printf("\n");
 
   setenv("PELMORAVINE", scratch, 1);
-  if (zkfile_find_product_dir("tolvane", &text) == 0)
-    printf("tolvane is installed in %s\n", strrchr(text, '/') + 1);
+  if (zkfile_find_product_dir("tolvane", &text) == 0) printf("tolvane is installed in %s\n", strrchr(text, '/') + 1);
   free(text);
-  if (zkfile_get_product_version("tolvane", &version) == 0)
-    printf("tolvane version code: %d\n", version);
+  if (zkfile_get_product_version("tolvane", &version) == 0) printf("tolvane version code: %d\n", version);
 }
 
 static int remove_entry(const char *path, const struct stat *st, int flag, struct FTW *ftw) {

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   int n = modp_b64_decode(raw.data(), src, len);
   if (n < -1 || n > static_cast<int>(3 * (size / 4))) std::abort();
   std::string wrapped = modp::b64_decode(src, size);
-  if (n >= 0 && (wrapped.size() != static_cast<std::size_t>(n) || !same(wrapped.data(), raw.data(), static_cast<std::size_t>(n))))
+  if (n >= 0 &&
+      (wrapped.size() != static_cast<std::size_t>(n) || !same(wrapped.data(), raw.data(), static_cast<std::size_t>(n))))
     std::abort();
   if (n < 0 && !wrapped.empty()) std::abort();
 

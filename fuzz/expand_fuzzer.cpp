@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   std::vector<char> buffer(std::max<std::size_t>(buffer_size, text.size() + 1) + 1, '\0');
   std::memcpy(buffer.data(), text.c_str(), text.size() + 1);
   const int buffer_code = zkfile_dir_expand_buffer(buffer.data(), buffer_size);
-  if (std::strlen(buffer.data()) >= static_cast<std::size_t>(std::max(buffer_size, 1)) && buffer_code == 0) std::abort();
+  if (std::strlen(buffer.data()) >= static_cast<std::size_t>(std::max(buffer_size, 1)) && buffer_code == 0)
+    std::abort();
 
   if (out && !text.empty() && text.size() < 4096 && std::strlen(out) < static_cast<std::size_t>(buffer_size)) {
     if (buffer_code != code || std::strcmp(buffer.data(), out) != 0) std::abort();

@@ -53,7 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     return 0;
   }
   std::string plain;
-  if (result.size() + 1 > static_cast<std::size_t>(capacity) || !unquote(result, plain) || plain != text)
-    std::abort();
+  if (result.size() + 1 > static_cast<std::size_t>(capacity) || !unquote(result, plain) || plain != text) std::abort();
   return 0;
 }

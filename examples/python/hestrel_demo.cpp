@@ -23,8 +23,8 @@ PyMethodDef methods[] = {
     {"warn", warn, METH_VARARGS, "Raise a WARNING on the default handler; it appears on sys.stderr."},
     {nullptr, nullptr, 0, nullptr}};
 
-PyModuleDef module = {PyModuleDef_HEAD_INIT, "hestrel_demo", "libhestrel from Python", -1, methods,
-                      nullptr, nullptr, nullptr, nullptr};
+PyModuleDef module = {
+    PyModuleDef_HEAD_INIT, "hestrel_demo", "libhestrel from Python", -1, methods, nullptr, nullptr, nullptr, nullptr};
 
 }  // namespace
 

@@ -83,7 +83,7 @@ HESTREL_API std::string get_unique_temporary_file_path(const std::string &suffix
 // suffix, in directory order. Throws std::filesystem::filesystem_error when
 // dir or an entry's status cannot be read.
 HESTREL_API std::vector<std::filesystem::path> get_all_files_with_suffix(const std::string &dir,
-                                                             const std::string &suffix);
+                                                                         const std::string &suffix);
 
 // caldrex's directory / "data" / "res" / name (an absolute name replaces it).
 HESTREL_API std::filesystem::path get_caldrex_data_res_directory_file(const std::string &name);

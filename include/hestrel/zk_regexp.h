@@ -38,10 +38,10 @@ typedef struct zk_regexp {
    * 9 start and end in that call's subject; NULL for a group not taken. */
   char *match_start[ZK_NSUBEXP];
   char *match_end[ZK_NSUBEXP];
-  char first_char;  /* when not NUL, every match begins with it */
-  char anchored;    /* 1 when every match begins at the start of the subject */
-  char *required;   /* NULL, or a literal every match contains (in program) */
-  int required_len; /* length of required, 0 when there is none */
+  char first_char;         /* when not NUL, every match begins with it */
+  char anchored;           /* 1 when every match begins at the start of the subject */
+  char *required;          /* NULL, or a literal every match contains (in program) */
+  int required_len;        /* length of required, 0 when there is none */
   unsigned char program[]; /* RX_MAGIC, then the nodes */
 } zk_regexp;
 

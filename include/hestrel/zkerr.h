@@ -70,8 +70,7 @@ HESTREL_API void zkerr_assert(int condition, const char *file, int line);
 /* Deprecation log: reports once per call site (file-name address, line)
  * through handle 0, only when PELMORAVINE_DEPRECATION_WARNING is set at the
  * first call. A '%' in file or function prints as itself. Returns 1. */
-HESTREL_API int zklog_deprecation_warning(const char *file, int line, const char *function,
-                              const char *format, ...)
+HESTREL_API int zklog_deprecation_warning(const char *file, int line, const char *function, const char *format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 4, 5)))
 #endif

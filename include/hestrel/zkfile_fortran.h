@@ -30,7 +30,7 @@ HESTREL_API void zkfilef_path_add_home_(int *ierr);
  * with *ierr -1 and a FATAL message, cpath untouched. */
 HESTREL_API void zkfilef_path_localize_(char *cpath, int *ierr, size_t cpath_len);
 HESTREL_API void zkfilef_find_(const char *cname, const int *itype, char *fpath, int *ierr, size_t cname_len,
-                   size_t fpath_len);
+                               size_t fpath_len);
 HESTREL_API void zkfilef_dir_expand_(const char *cname, char *fpath, int *ierr, size_t cname_len, size_t fpath_len);
 HESTREL_API void zkfilef_exists_(const char *cname, const int *itype, int *ierr, size_t cname_len);
 /* A relative path is a failure: *ierr -1. */

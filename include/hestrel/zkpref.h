@@ -16,6 +16,7 @@ extern "C" {
 #endif
 
 /* The sixteen preference products; each names its per-user file by a stem. */
+/* clang-format off */
 typedef HESTREL_ZKPREF_ENUM(ZKPREF_PRODUCTS){
   ZKPREF_TRALVENIC = 0,
   ZKPREF_VORNAKEL = 1,
@@ -34,9 +35,11 @@ typedef HESTREL_ZKPREF_ENUM(ZKPREF_PRODUCTS){
   ZKPREF_SHARED = 14,
   ZKPREF_PHINTOR = 15
 } ZKPREF_PRODUCTS;
+/* clang-format on */
 
 /* Value types; their names ("none", "int", "QString", "double", "bool") are
  * the type names written into preference files. */
+/* clang-format off */
 typedef HESTREL_ZKPREF_ENUM(ZKPREF_TYPE){
   ZKPREF_TYPE_NONE = 0,
   ZKPREF_TYPE_INT = 1,
@@ -44,25 +47,31 @@ typedef HESTREL_ZKPREF_ENUM(ZKPREF_TYPE){
   ZKPREF_TYPE_DOUBLE = 3,
   ZKPREF_TYPE_BOOL = 4
 } ZKPREF_TYPE;
+/* clang-format on */
 
 /* Platforms of per-platform variants ("none", "windows", "linux", "darwin");
  * a variant of key k is stored as k:os=<name>. */
+/* clang-format off */
 typedef HESTREL_ZKPREF_ENUM(ZKPREF_PLATFORM){
   ZKPREF_PLATFORM_NONE = 0,
   ZKPREF_PLATFORM_WINDOWS = 1,
   ZKPREF_PLATFORM_LINUX = 2,
   ZKPREF_PLATFORM_DARWIN = 3
 } ZKPREF_PLATFORM;
+/* clang-format on */
 
 /* The file that answered a read. */
+/* clang-format off */
 typedef HESTREL_ZKPREF_ENUM(ZKPrefSource){
   ZKPREF_SOURCE_USER = 0,
   ZKPREF_SOURCE_MACHINE = 1,
   ZKPREF_SOURCE_INSTALLATION = 2,
   ZKPREF_SOURCE_NOT_FOUND = 3
 } ZKPrefSource;
+/* clang-format on */
 
 /* Result codes; 5 is never produced. */
+/* clang-format off */
 typedef HESTREL_ZKPREF_ENUM(ZKpref_Err){
   ZKPREF_SUCCESS = 0,
   ZKPREF_FAILURE = 1,
@@ -78,6 +87,7 @@ typedef HESTREL_ZKPREF_ENUM(ZKpref_Err){
   ZKPREF_LOCK_ERROR = 9,
   ZKPREF_INVALID_KEY = 10
 } ZKpref_Err;
+/* clang-format on */
 
 #undef HESTREL_ZKPREF_ENUM
 
@@ -152,15 +162,13 @@ HESTREL_API int zkpref_get_subgroups(ZKpref handle, int depth, char ***names, in
  * path: 0, 3 (some values did not convert; the others are listed), 4 none,
  * 10 invalid group. The arrays are new (NULL with count 0 when empty), every
  * key and text too; free them all. */
-HESTREL_API ZKpref_Err zkpref_get_int_list(ZKpref handle, const char *group, char ***keys, int **values,
-                               int *count);
-HESTREL_API ZKpref_Err zkpref_get_double_list(ZKpref handle, const char *group, char ***keys,
-                                  double **values, int *count);
+HESTREL_API ZKpref_Err zkpref_get_int_list(ZKpref handle, const char *group, char ***keys, int **values, int *count);
+HESTREL_API ZKpref_Err zkpref_get_double_list(ZKpref handle, const char *group, char ***keys, double **values,
+                                              int *count);
 /* Values are 1 for true, 0 for false. */
-HESTREL_API ZKpref_Err zkpref_get_bool_list(ZKpref handle, const char *group, char ***keys, int **values,
-                                int *count);
-HESTREL_API ZKpref_Err zkpref_get_string_list(ZKpref handle, const char *group, char ***keys,
-                                  char ***values, int *count);
+HESTREL_API ZKpref_Err zkpref_get_bool_list(ZKpref handle, const char *group, char ***keys, int **values, int *count);
+HESTREL_API ZKpref_Err zkpref_get_string_list(ZKpref handle, const char *group, char ***keys, char ***values,
+                                              int *count);
 
 #ifdef __cplusplus
 }

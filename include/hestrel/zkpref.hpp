@@ -22,7 +22,7 @@ class QFile;
 namespace hestrel::zkpref {
 struct StoreAccess;
 class UserFile;
-}
+}  // namespace hestrel::zkpref
 
 // "tmpdir": a key name offered to callers; the library never reads it.
 extern HESTREL_API const std::string ZKPREF_TMPDIR_KEY;

@@ -25,9 +25,8 @@ HESTREL_API void zktoken_terminate(void);
  * means " ,\t"; every other NULL class means the empty set. pairs holds
  * opener/closer characters two by two. Problems are reported and end the
  * tokenizing early; the list keeps the tokens found so far. */
-HESTREL_API int zktoken_new(int *handle, const char *line, const char *separators,
-                const char *pairs, const char *comments, const char *escapes,
-                const char *specials);
+HESTREL_API int zktoken_new(int *handle, const char *line, const char *separators, const char *pairs,
+                            const char *comments, const char *escapes, const char *specials);
 /* Frees the list and makes its handle free for reuse. */
 HESTREL_API int zktoken_delete(int handle);
 
@@ -37,8 +36,7 @@ HESTREL_API int zktoken_add(int handle, const char *string);
  * string at the start (left_justify non-zero), right-aligned (offset 0) or
  * at position offset. A string that would not fit at its offset is placed
  * right-aligned instead. A NULL string adds nothing and returns 0. */
-HESTREL_API int zktoken_addn(int handle, const char *string, int width, int left_justify,
-                 int offset);
+HESTREL_API int zktoken_addn(int handle, const char *string, int width, int left_justify, int offset);
 /* Removes one token; the later ones move down. */
 HESTREL_API int zktoken_delete_token(int handle, int index);
 /* Removes every token; compiled glob patterns stay. */

@@ -67,7 +67,7 @@ class QuietDefaultHandler {
 };
 
 // What a child run ends with besides fn's own status.
-constexpr int kEscaped = 3;   // an exception left the C interface
+constexpr int kEscaped = 3;    // an exception left the C interface
 constexpr int kAbnormal = -1;  // an abort or a crash
 
 // Runs fn in a child process of its own; its exit status, kEscaped, or
@@ -138,8 +138,7 @@ long sweep(Sequence sequence) {
       if (n > positions) positions = n;
       const char *which = persistent ? " and every later one" : " alone";
       EXPECT_NE(status, kAbnormal) << "the run ended abnormally with allocation " << n << which << " failing";
-      EXPECT_NE(status, kEscaped) << "an exception left the C interface with allocation " << n << which
-                                  << " failing";
+      EXPECT_NE(status, kEscaped) << "an exception left the C interface with allocation " << n << which << " failing";
       EXPECT_NE(status, int{kDiffers}) << "the run after allocation " << n << which
                                        << " failed differs from a clean run";
     }

@@ -117,10 +117,7 @@ TEST_F(TextFailures, TokenizerKeepsTheTokensFound) {
   // 1: the list's quoted set, 2: the first token, 3: the token array,
   // 4: the second token.
   int handle = -1;
-  EXPECT_EQ(failing(4, [&] {
-              return zktoken_new(&handle, "a b c", nullptr, nullptr, nullptr, nullptr, nullptr);
-            }),
-            0);
+  EXPECT_EQ(failing(4, [&] { return zktoken_new(&handle, "a b c", nullptr, nullptr, nullptr, nullptr, nullptr); }), 0);
   EXPECT_EQ(tokens_of(handle), (std::vector<std::string>{"a"}));
   EXPECT_EQ(messages(), "FATAL zktoken_new(): failed to allocate memory for the token.\n");
   zktoken_delete(handle);

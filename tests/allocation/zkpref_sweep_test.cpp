@@ -49,8 +49,10 @@ class ZkprefSweep : public testing::Test {
     if (old_cwd_ != nullptr && chdir(old_cwd_) != 0) ADD_FAILURE() << "chdir back";
     std::free(old_cwd_);
     for (const auto &s : saved_) {
-      if (s.was_set) setenv(s.name.c_str(), s.value.c_str(), 1);
-      else unsetenv(s.name.c_str());
+      if (s.was_set)
+        setenv(s.name.c_str(), s.value.c_str(), 1);
+      else
+        unsetenv(s.name.c_str());
     }
     std::string command = "rm -rf '" + dir_ + "'";
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
@@ -65,35 +67,35 @@ class ZkprefSweep : public testing::Test {
 };
 
 void typical_use(ZKpref handle, alloc_test::outcome &out) {
-    // What a failed run wrote (with its group refused, say) goes first.
-    zkpref_clear(handle);
-    out.value(zkpref_begin_group(handle, "view"));
-    out.value(zkpref_set_int(handle, "width", 640));
-    out.value(zkpref_set_string(handle, "title", "main window"));
-    out.value(zkpref_set_bool(handle, "sub/shown", 1));
-    int width = -1;
-    out.value(zkpref_get_int(handle, "width", &width));
-    out.value(width);
-    char *title = nullptr;
-    out.value(zkpref_get_string(handle, "title", &title));
-    out.text(title);
-    std::free(title);
-    char **keys = nullptr;
-    int *values = nullptr;
-    int count = -1;
-    out.value(zkpref_get_int_list(handle, "", &keys, &values, &count));
-    out.value(count);
-    if (count > 0) out.text(keys[0]);
-    free_texts(keys, count);
-    std::free(values);
-    zkpref_end_group(handle);
-    char **groups = nullptr;
-    out.value(zkpref_get_subgroups(handle, 0, &groups, &count));
-    out.value(count);
-    free_texts(groups, count);
-    char *group = zkpref_get_group(handle);
-    out.text(group);
-    std::free(group);
+  // What a failed run wrote (with its group refused, say) goes first.
+  zkpref_clear(handle);
+  out.value(zkpref_begin_group(handle, "view"));
+  out.value(zkpref_set_int(handle, "width", 640));
+  out.value(zkpref_set_string(handle, "title", "main window"));
+  out.value(zkpref_set_bool(handle, "sub/shown", 1));
+  int width = -1;
+  out.value(zkpref_get_int(handle, "width", &width));
+  out.value(width);
+  char *title = nullptr;
+  out.value(zkpref_get_string(handle, "title", &title));
+  out.text(title);
+  std::free(title);
+  char **keys = nullptr;
+  int *values = nullptr;
+  int count = -1;
+  out.value(zkpref_get_int_list(handle, "", &keys, &values, &count));
+  out.value(count);
+  if (count > 0) out.text(keys[0]);
+  free_texts(keys, count);
+  std::free(values);
+  zkpref_end_group(handle);
+  char **groups = nullptr;
+  out.value(zkpref_get_subgroups(handle, 0, &groups, &count));
+  out.value(count);
+  free_texts(groups, count);
+  char *group = zkpref_get_group(handle);
+  out.text(group);
+  std::free(group);
 }
 
 TEST_F(ZkprefSweep, WriteReadAndListInAGroup) {
@@ -135,8 +137,8 @@ TEST_F(ZkprefSweep, MemoryThatRunsOutInsideTheStoreIsReportedByTheCaller) {
     long failure;
   } const cases[] = {
       {"zkpref_get_group", [](ZKpref h, const char *) { return long{zkpref_get_group(h) != nullptr}; }, 0},
-      {"zkpref_get_settings_file",
-       [](ZKpref h, const char *) { return long{zkpref_get_settings_file(h) != nullptr}; }, 0},
+      {"zkpref_get_settings_file", [](ZKpref h, const char *) { return long{zkpref_get_settings_file(h) != nullptr}; },
+       0},
       {"zkpref_get_type", [](ZKpref h, const char *k) { return long{zkpref_get_type(h, k)}; }, ZKPREF_TYPE_NONE},
       {"zkpref_set_string",
        [](ZKpref h, const char *k) { return long{zkpref_set_string(h, k, "a text long enough to need memory")}; },

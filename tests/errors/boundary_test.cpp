@@ -36,14 +36,13 @@ TEST_F(CallC, WhatIsThrownBecomesTheReportAndTheFailureResult) {
     SCOPED_TRACE(c.report);
     hestrel_test::MessageCapture messages;
     const unsigned long before = hestrel::allocation_failures();
-    EXPECT_EQ(hestrel::call_c("some_function", -1, [&] {
-                throw_kind(c.kind);
-                return 0;
-              }),
+    EXPECT_EQ(hestrel::call_c("some_function", -1,
+                              [&] {
+                                throw_kind(c.kind);
+                                return 0;
+                              }),
               -1);
-    EXPECT_EQ(hestrel::call_c("some_function", static_cast<char *>(nullptr), [&]() -> char * {
-                throw_kind(c.kind);
-              }),
+    EXPECT_EQ(hestrel::call_c("some_function", static_cast<char *>(nullptr), [&]() -> char * { throw_kind(c.kind); }),
               nullptr);
     hestrel::call_c("some_function", [&] { throw_kind(c.kind); });
     int status = 0;

@@ -43,16 +43,16 @@ TEST_F(ZkerrRaise, ThresholdLevelNamesAndHighestLevel) {
     const char *printed;  // null: dropped
     unsigned int maxlevel_after;
   } cases[] = {
-      {4, 3, nullptr, 3},                        // dropped, still counted
+      {4, 3, nullptr, 3},  // dropped, still counted
       {4, 4, "WARNING m", 4},
       {4, 5, "FATAL m", 5},
-      {0, 0, "BUMMER m", 1},                     // 0 never raises the highest level
+      {0, 0, "BUMMER m", 1},  // 0 never raises the highest level
       {0, 1, "OK m", 1},
       {0, 2, "DEBUG m", 2},
       {6, 6, "OFF m", 6},
-      {7, 7, "LEVEL UNDEFINED m", 1},            // 7 and up leave it unchanged
+      {7, 7, "LEVEL UNDEFINED m", 1},  // 7 and up leave it unchanged
       {7, 8, "LEVEL UNDEFINED m", 1},
-      {7, minus_one, "LEVEL UNDEFINED m", 1},    // a negative level passes all
+      {7, minus_one, "LEVEL UNDEFINED m", 1},  // a negative level passes all
       {8, 7, nullptr, 1},
   };
   for (const Case &c : cases) {

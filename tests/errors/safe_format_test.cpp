@@ -16,16 +16,28 @@ std::string formatted(A... args) {
 }
 
 TEST(SafeFormat, Integers) {
-  struct { long long value; int min_digits; const char *text; } cases[] = {
-      {0, 0, "0"}, {-5, 3, "-005"}, {12345, 3, "12345"}, {7, -2, "7"},
-      {LLONG_MIN, 0, "-9223372036854775808"}, {LLONG_MAX, 0, "9223372036854775807"},
+  struct {
+    long long value;
+    int min_digits;
+    const char *text;
+  } cases[] = {
+      {0, 0, "0"},
+      {-5, 3, "-005"},
+      {12345, 3, "12345"},
+      {7, -2, "7"},
+      {LLONG_MIN, 0, "-9223372036854775808"},
+      {LLONG_MAX, 0, "9223372036854775807"},
   };
   for (const auto &c : cases) EXPECT_EQ(formatted(c.value, c.min_digits), c.text) << c.value;
 }
 
 TEST(SafeFormat, FixedPoint) {
-  struct { double value; int decimals; const char *text; } cases[] = {
-      {2.5, 0, "3.0"}, {0.5, 0, "1.0"}, {1.005, 2, "1.00"}, {-1.25, 2, "-1.25"},
+  struct {
+    double value;
+    int decimals;
+    const char *text;
+  } cases[] = {
+      {2.5, 0, "3.0"},     {0.5, 0, "1.0"},     {1.005, 2, "1.00"},     {-1.25, 2, "-1.25"},
       {-0.25, 2, "-0.25"}, {-0.001, 2, "0.00"}, {3.14159, 4, "3.1416"}, {7, 3, "7.000"},
   };
   for (const auto &c : cases) EXPECT_EQ(formatted(c.value, c.decimals), c.text) << c.value;

@@ -24,8 +24,7 @@ struct child_result {
 
 // Runs body in a child with stdout on a pipe. before_wait runs in the parent
 // with the child's pid once the child has said "ready".
-child_result run_child(const std::function<void()> &body,
-                       const std::function<void(pid_t)> &before_wait = nullptr) {
+child_result run_child(const std::function<void()> &body, const std::function<void(pid_t)> &before_wait = nullptr) {
   int fds[2];
   EXPECT_EQ(pipe(fds), 0);
   fflush(nullptr);
@@ -78,9 +77,8 @@ TEST(SignalHandler, TerminationReportNamesTheSender) {
   ASSERT_TRUE(WIFSIGNALED(r.status));
   EXPECT_EQ(WTERMSIG(r.status), SIGTERM);
   std::regex report("ready\nProcess [0-9]+ terminated by signal 15 \\(" + std::string(strsignal(SIGTERM)) +
-                    "\\) sent by process " + std::to_string(getpid()) + " \\(" + own_command() +
-                    "\\) from user " + std::to_string(getuid()) +
-                    "\\.\nTimestamp: ([0-9]+) \\(convert with date -d @\\1\\)\n");
+                    "\\) sent by process " + std::to_string(getpid()) + " \\(" + own_command() + "\\) from user " +
+                    std::to_string(getuid()) + "\\.\nTimestamp: ([0-9]+) \\(convert with date -d @\\1\\)\n");
   EXPECT_TRUE(std::regex_match(r.out, report)) << r.out;
 }
 
@@ -93,8 +91,8 @@ TEST(SignalHandler, HostHandlerRunsAfterTheReportAndActionsAreRestored) {
   child_result r = run_child([] {
     signal(SIGINT, host_handler);
     signal(SIGUSR1, SIG_IGN);
-    const int all[] = {SIGHUP, SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ,
-                       SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGQUIT, SIGSEGV, SIGSYS};
+    const int all[] = {SIGHUP,  SIGINT, SIGTERM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ,
+                       SIGABRT, SIGBUS, SIGFPE,  SIGILL,  SIGQUIT, SIGSEGV, SIGSYS};
     struct sigaction before[14];
     for (int i = 0; i < 14; ++i) sigaction(all[i], nullptr, &before[i]);
     pelmoravine::add_default_signal_handler();

@@ -1,7 +1,7 @@
 // The Fortran-callable twins and record writers, driven by a real gfortran
 // program, plus the fixed lengths they read and write in caller variables.
-#include <sys/wait.h>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -168,8 +168,11 @@ TEST_F(ZkerrFortranTwins, ReturnCodeFillsTwentyCharacters) {
   struct Case {
     int level;
     const char *text;
-  } cases[] = {{4, "ZKERR_WARNING       "}, {8, "(bogus ZKERR level) "}, {7, "ZKERR_LEVEL UNDEFINE"},
-               {-1, "(bogus ZKERR level) "}, {1, "ZKERR_OK            "}};
+  } cases[] = {{4, "ZKERR_WARNING       "},
+               {8, "(bogus ZKERR level) "},
+               {7, "ZKERR_LEVEL UNDEFINE"},
+               {-1, "(bogus ZKERR level) "},
+               {1, "ZKERR_OK            "}};
   for (const Case &c : cases) {
     Guarded g("", 20);
     std::memset(g.variable(), 'z', 20);

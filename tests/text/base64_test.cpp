@@ -34,10 +34,12 @@ struct Vector {
   const char *raw;
   const char *text;
 };
+// clang-format off
 const Vector kRfcVectors[] = {
     {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
     {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
 };
+// clang-format on
 
 TEST(Base64, RfcVectorsEncodeAndDecode) {
   for (const Vector &v : kRfcVectors) {
@@ -120,6 +122,7 @@ TEST(Base64, EveryByteValueRoundTrips) {
 }
 
 TEST(Base64, RefusedTexts) {
+  // clang-format off
   const char *const bad[] = {
       "Zm9vY",      // length 5
       "Zm9",        // length 3
@@ -138,6 +141,7 @@ TEST(Base64, RefusedTexts) {
       "Zm9vYmFyZm9vYmFy\x80xyz",  // a byte above 127 in the tail group
       "\xffm9vYmFyZm9vYmFy",      // and in a bulk group
   };
+  // clang-format on
   for (const char *text : bad) {
     SCOPED_TRACE(text);
     EXPECT_EQ(decode(text, nullptr), -1);

@@ -45,6 +45,7 @@ struct Case {
 
 // Expected results follow the translation rules: "*" any run, "?" one
 // character, "#" one digit, "." literal, matching by prefix.
+// clang-format off
 const Case kCases[] = {
     {"a*", "a", true},          {"a*", "abc", true},        {"a*", "ba", false},
     {"abc", "abcdef", true},    {"abc", "ab", false},       {"#.dat", "5.dat", true},
@@ -58,6 +59,7 @@ const Case kCases[] = {
     {"(a|b)c", "bc", true},     {"(a|b)c", "cc", false},    {"[ab]z", "bz", true},
     {"x+", "xxx", true},        {"^a", "a", true},
 };
+// clang-format on
 
 TEST_F(GlobTest, TranslationTable) {
   for (const Case &c : kCases) {
@@ -73,6 +75,7 @@ TEST_F(GlobTest, TranslationTable) {
 // as the expression compiler reads a set ("]" first is a member, "^" first
 // complements); outside it the translation table holds. A "[" that no "]"
 // closes opens no set: the table goes on, and the compiler judges the rest.
+// clang-format off
 const Case kSetCases[] = {
     {"[._]x", ".x", true},      {"[._]x", "_x", true},       {"[._]x", "\\x", false},
     {"[ab.]", ".", true},       {"[ab.]", "\\", false},     {"[?]", "?", true},
@@ -88,6 +91,7 @@ const Case kSetCases[] = {
     {"\\[.]", "[.]", true},     {"\\[.]", "[x]", false},     {"\\[x.", "[x.", true},
     {"[#", "[", true},          {"[#", "7", true},           {"[#", "x", false},
 };
+// clang-format on
 
 TEST_F(GlobTest, BracketSetsKeepTheirMembers) {
   for (const Case &c : kSetCases) {

@@ -10,6 +10,7 @@ struct Case {
   int expected;
 };
 
+// clang-format off
 const Case cases[] = {
     {"42", 1},       {"+42", 1},     {"-42", 1},      {"+-5", 1},     {"0", 1},
     {"2147483647", 1}, {"-2147483648", 1},
@@ -19,6 +20,7 @@ const Case cases[] = {
     {" 1", 0},       {"1 ", 0},      {"12abc", 0},    {"++1", 0},     {"--1", 0},
     {"1e", 0},       {".", 0},       {"abc", 0},
 };
+// clang-format on
 
 TEST(NumberType, Classes) {
   for (const Case &c : cases) EXPECT_EQ(zk_number_type(c.text), c.expected) << '"' << c.text << '"';

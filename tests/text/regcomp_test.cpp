@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "support/regex_messages.hpp"
 #include "text/internal/regexp_engine.hpp"
 #include "zk_regexp.h"
-#include "support/regex_messages.hpp"
 #include "zkerr.h"
 
 namespace {
@@ -28,6 +28,7 @@ struct Emitted {
 
 // Offsets worked out by hand from the node layout: opcode, big-endian
 // successor offset, operand.
+// clang-format off
 const Emitted emitted[] = {
     {"", {0x9C, 6, 0, 6, 9, 0, 3, 0, 0, 0}, 0, 0, -1, 0},
     {"abc", {0x9C, 6, 0, 10, 8, 0, 7, 'a', 'b', 'c', 0, 0, 0, 0}, 'a', 0, -1, 0},
@@ -55,6 +56,7 @@ const Emitted emitted[] = {
      {0x9C, 6, 0, 17, 6, 0, 8, 8, 0, 8, 'a', 0, 6, 0, 3, 9, 0, 3, 0, 0, 0},
      0, 0, -1, 0},
 };
+// clang-format on
 
 TEST_F(RegcompTest, EmitsExactNodesAndHints) {
   for (const Emitted &e : emitted) {
@@ -81,12 +83,10 @@ TEST_F(RegcompTest, RequiredLiteralIsTheLongestLaterOneOnTheTopChain) {
     const char *pattern;
     const char *required;  // nullptr for none
   } cases[] = {
-      {"x*abc", "abc"},
-      {"x*ab.cd", "cd"},        // equal lengths: the later one
-      {"x*ab(cdef)", "ab"},     // never inside a group
-      {"x*ab(cdef|g)h", "ab"},  // nor inside an alternative
-      {"x*(abc)?", nullptr},
-      {"ab*", nullptr},         // does not begin with a repeat
+      {"x*abc", "abc"},        {"x*ab.cd", "cd"},  // equal lengths: the later one
+      {"x*ab(cdef)", "ab"},                        // never inside a group
+      {"x*ab(cdef|g)h", "ab"},                     // nor inside an alternative
+      {"x*(abc)?", nullptr},   {"ab*", nullptr},   // does not begin with a repeat
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.pattern);

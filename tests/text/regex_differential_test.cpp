@@ -28,9 +28,7 @@ struct Outcome {
   int matched;
   std::vector<long> fields;
   std::string reports;
-  bool operator==(const Outcome &o) const {
-    return matched == o.matched && fields == o.fields && reports == o.reports;
-  }
+  bool operator==(const Outcome &o) const { return matched == o.matched && fields == o.fields && reports == o.reports; }
 };
 
 std::ostream &operator<<(std::ostream &out, const Outcome &o) {
@@ -124,9 +122,8 @@ TEST_F(RegexDifferential, AgreesOnTheRegexCorpus) {
 TEST_F(RegexDifferential, AgreesOnGeneratedPatterns) {
   std::mt19937 rng(11);
   // Sets of 8 and 16 members are searched a word at a time, 17 byte by byte.
-  const std::string pieces[] = {"a",      "b",      "ab",     ".",      "[ab]", "[^a]", "(", ")",   "|",
-                                "*",      "+",      "?",      "^",      "$",    "\\a", "[a-h]", "[^b-i]",
-                                "[c-r]", "[^a-p]", "[b-r]", "[]-b]"};
+  const std::string pieces[] = {"a", "b", "ab", ".",   "[ab]",  "[^a]",   "(",     ")",      "|",     "*",    "+",
+                                "?", "^", "$",  "\\a", "[a-h]", "[^b-i]", "[c-r]", "[^a-p]", "[b-r]", "[]-b]"};
   int compiled = 0;
   for (int i = 0; i < 4000; ++i) {
     std::string pattern;
@@ -164,6 +161,7 @@ TEST_F(RegexDifferential, AgreesWhereFailuresAreRemembered) {
 // The shapes of file filters, which the matcher answers on its quickest
 // paths, against generated file names.
 TEST_F(RegexDifferential, AgreesOnFileFilters) {
+  // clang-format off
   const char *const filters[] = {
       "(backup|tmp|old)",         "^([a-z]+/)*[a-z]+_[0-9]+\\.txt$", "^[A-Za-z]+_[0-9][0-9][0-9][0-9]\\.fits$",
       "\\.(txt|csv|dat)$",        "^.*\\.dat$",                      "^run_[0-9]+\\.log$",
@@ -173,6 +171,7 @@ TEST_F(RegexDifferential, AgreesOnFileFilters) {
       "(/|^)old/",                "^[a-z]*(_[0-9]+)*\\.[a-z]+$",     "a[a-z/]*a[a-z/]*a[a-z/]*x",
       ".*_.*_.*",                 "(t|tm|tmp)+[^a-z]",               "^(.*/)?([^/]*)$",
   };
+  // clang-format on
   const char *const folders[] = {"", "data/", "run/", "a/b/", "backup/old/", "tmp/x_1/"};
   const char *const stems[] = {"run", "IMG", "backup", "tmp", "old", "readme", "Data"};
   const char *const joins[] = {"", "_", "-", "_a_"};
@@ -188,8 +187,8 @@ TEST_F(RegexDifferential, AgreesOnFileFilters) {
 
 // Patterns that make a walk without memory exponential, on texts short
 // enough for that walk to finish.
-const char *const blow_ups[] = {"(a+)+$", "(a|aa)*c", "(x+x+)+y", "(aa?)*b", "(a|a)*b", "^(a+)+$",
-                                "(a+)+b|a*c", "((a|b)+)+c", "(.*a)*b"};
+const char *const blow_ups[] = {"(a+)+$",  "(a|aa)*c",   "(x+x+)+y",   "(aa?)*b", "(a|a)*b",
+                                "^(a+)+$", "(a+)+b|a*c", "((a|b)+)+c", "(.*a)*b"};
 
 TEST_F(RegexDifferential, AgreesOnBlowUpsWhereTheOldWalkFinishes) {
   for (const char *p : blow_ups)

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "zk_regexp.h"
 #include "support/regex_messages.hpp"
+#include "zk_regexp.h"
 #include "zkerr.h"
 
 namespace {
@@ -25,10 +25,11 @@ struct Case {
   const char *pattern;
   const char *subject;
   int matched;
-  long start, end;               // entry 0
-  long group_start, group_end;   // group 1; -1 for NULL
+  long start, end;              // entry 0
+  long group_start, group_end;  // group 1; -1 for NULL
 };
 
+// clang-format off
 const Case cases[] = {
     {"", "", 1, 0, 0, -1, -1},
     {"", "abc", 1, 0, 0, -1, -1},
@@ -85,6 +86,7 @@ const Case cases[] = {
     {"x?ab", "xxab", 1, 1, 4, -1, -1},
     {"(ab|a)b*c", "abbc", 1, 0, 4, 0, 2},               // a rest the choice leaves to the search
 };
+// clang-format on
 
 TEST_F(RegexecTest, MatchesTableOfCases) {
   for (const Case &c : cases) {

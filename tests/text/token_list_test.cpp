@@ -78,10 +78,16 @@ TEST_F(TokenList, AddWithWidth) {
     int width, left_justify, offset;
     const char *expected;
   } cases[] = {
-      {5, 1, 0, "ab   "}, {5, 0, 0, "   ab"}, {5, 0, 1, " ab  "}, {5, 0, 3, "   ab"}, {1, 0, 0, "ab"},
+      {5, 1, 0, "ab   "},
+      {5, 0, 0, "   ab"},
+      {5, 0, 1, " ab  "},
+      {5, 0, 3, "   ab"},
+      {1, 0, 0, "ab"},
       {-3, 1, 0, "ab"},
       // A string that would stand outside the token is right-aligned.
-      {5, 0, 4, "   ab"}, {5, 0, -2, "   ab"}, {2, 0, 9, "ab"},
+      {5, 0, 4, "   ab"},
+      {5, 0, -2, "   ab"},
+      {2, 0, 9, "ab"},
   };
   int h = new_empty();
   for (const Case &c : cases) {
@@ -116,9 +122,9 @@ TEST_F(TokenList, TypedReads) {
     int type, int_result, int_value, double_result;
     double double_value;
   } cases[] = {
-      {"12", 1, 0, 12, 0, 12.0},   {"+42", 1, 0, 42, 0, 42.0},     {"+-5", 1, 0, -5, 0, -5.0},
-      {"1.5", 2, -1, 0, 0, 1.5},   {"-1e3", 2, -1, 0, 0, -1000.0}, {"3000000000", 2, -1, 0, 0, 3e9},
-      {"abc", 0, -1, 0, -1, 0.0},  {"", 0, -1, 0, -1, 0.0},
+      {"12", 1, 0, 12, 0, 12.0},  {"+42", 1, 0, 42, 0, 42.0},     {"+-5", 1, 0, -5, 0, -5.0},
+      {"1.5", 2, -1, 0, 0, 1.5},  {"-1e3", 2, -1, 0, 0, -1000.0}, {"3000000000", 2, -1, 0, 0, 3e9},
+      {"abc", 0, -1, 0, -1, 0.0}, {"", 0, -1, 0, -1, 0.0},
   };
   for (const Case &c : cases) {
     int h = list_of({c.token});
@@ -191,7 +197,7 @@ TEST_F(TokenList, DeleteFreesCompiledPatternsAndTheSlot) {
   tk::token_tag *t = tk::lookup(h);
   t->regex = static_cast<zk_regexp **>(std::calloc(2, sizeof(zk_regexp *)));
   t->regex[0] = zk_regcomp("a*");
-  t->n_regex = 2;  // the second entry stays NULL, as for a pattern that failed
+  t->n_regex = 2;                   // the second entry stays NULL, as for a pattern that failed
   EXPECT_EQ(zktoken_delete(h), 0);  // the leak check proves the frees
   EXPECT_EQ(zktoken_in_use(h), 0);
   EXPECT_EQ(tk::toks()[static_cast<std::size_t>(h)].capacity, 0);
@@ -227,10 +233,8 @@ TEST_F(TokenList, BadHandleReports) {
       {[&] { return zktoken_mergen(h, ok, 1, 0, 0); }, -1, report("zktoken_mergen(): bad dest index")},
       {[&] { return zktoken_mergen(ok, h, 1, 0, 0); }, -1, report("zktoken_mergen(): bad source index")},
       {[&] { return zktoken_replace(h, 0, "x"); }, -1, report("zktoken_replace(): bad tok index")},
-      {[&] { return zktoken_get_token(h, 0) == nullptr ? -1 : 0; }, -1,
-       report("zktoken_get_token(): bad tok index")},
-      {[&] { return zktoken_get_string(h) == nullptr ? -1 : 0; }, -1,
-       report("zktoken_get_string(): bad tok index")},
+      {[&] { return zktoken_get_token(h, 0) == nullptr ? -1 : 0; }, -1, report("zktoken_get_token(): bad tok index")},
+      {[&] { return zktoken_get_string(h) == nullptr ? -1 : 0; }, -1, report("zktoken_get_string(): bad tok index")},
       {[&] { return zktoken_num(h); }, -1, report("zktoken_num(): bad tok index")},
       {[&] { return zktoken_find_type(h, 0); }, -1, report("zktoken_find_type(): bad tok index")},
       {[&] { return zktoken_get_int(h, 0, &i) * 10 + i; }, -10, report("zktoken_get_int(): bad tok index")},

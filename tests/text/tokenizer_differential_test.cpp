@@ -33,9 +33,9 @@ void expect_same(const std::string &line, const char *separators, const char *pa
   messages().clear();
   std::vector<std::string> reference;
   if (!line.empty())
-    reference = token_test::reference_tokens(line.c_str(), separators ? separators : " ,\t", pairs ? pairs : "",
-                                             comments ? comments : "", escapes ? escapes : "",
-                                             specials ? specials : "");
+    reference =
+        token_test::reference_tokens(line.c_str(), separators ? separators : " ,\t", pairs ? pairs : "",
+                                     comments ? comments : "", escapes ? escapes : "", specials ? specials : "");
   EXPECT_EQ(library, reference) << "line \"" << line << "\" pairs \"" << (pairs ? pairs : "(null)") << '"';
   EXPECT_EQ(library_reports, messages()) << "line \"" << line << '"';
 }

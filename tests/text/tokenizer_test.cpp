@@ -23,6 +23,7 @@ struct Case {
   std::string report;
 };
 
+// clang-format off
 const Case cases[] = {
     {"a,,b\tc", nullptr, nullptr, nullptr, nullptr, nullptr, {"a", "b", "c"}, ""},
     {" ,a b,\t", nullptr, nullptr, nullptr, nullptr, nullptr, {"a", "b"}, ""},
@@ -62,6 +63,7 @@ const Case cases[] = {
     // bytes above 127 are ordinary characters
     {"\xc3\xa9t\xc3\xa9 x", nullptr, nullptr, nullptr, nullptr, nullptr, {"\xc3\xa9t\xc3\xa9", "x"}, ""},
 };
+// clang-format on
 
 TEST_F(Tokenizer, Classes) {
   for (const Case &c : cases) {

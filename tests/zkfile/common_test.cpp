@@ -36,6 +36,7 @@ struct QuoteCase {
   int status;
   const char *result;  // the buffer afterwards
 };
+// clang-format off
 const QuoteCase quote_cases[] = {
     {"*.vrx", 64, 0, "*\".vrx\""},
     {"?*?**", 64, 0, "?*?**"},
@@ -56,6 +57,7 @@ const QuoteCase quote_cases[] = {
     {"abc", 0, -1, "abc"},
     {"abc", -3, -1, "abc"},
 };
+// clang-format on
 
 TEST(ShellQuoting, TableOfTexts) {
   for (const auto &row : quote_cases) {

@@ -168,9 +168,7 @@ TEST(RetStringGuard, TakesOverAndFreesTheText) {
     EXPECT_EQ(target, "before");  // taken over only when the guard ends
   }
   EXPECT_EQ(target, "after");
-  {
-    RetString<std::string> guard(target);
-  }
+  { RetString<std::string> guard(target); }
   EXPECT_EQ(target, "after");
 }
 

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "pelmoravine_path.hpp"
 #include "hestrel_test/temp_home.hpp"
+#include "pelmoravine_path.hpp"
 #include "zkfile/internal/report.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_dirs.hpp"
@@ -46,8 +46,8 @@ TEST(JoinRule, SlashOnlyWhereNeeded) {
 TEST_F(DirsTest, AppdataIsCreatedUnderHomeWithItsModeByEveryName) {
   umask(077);
   const std::string expected = "0:" + home() + "/.pelmoravine";
-  for (Query query : {zkfile_pelmoravine_appdata_dir, zkfile_pelmoravine_local_appdata_dir,
-                      zkfile_pelmoravine_userdata_dir}) {
+  for (Query query :
+       {zkfile_pelmoravine_appdata_dir, zkfile_pelmoravine_local_appdata_dir, zkfile_pelmoravine_userdata_dir}) {
     EXPECT_EQ(ask(query), expected);
   }
   EXPECT_EQ(mode_of(home() + "/.pelmoravine"), 0755);
@@ -225,9 +225,8 @@ TEST_F(DirsTest, FileTypeTest) {
     const char *path;
     int type, result;
   } const cases[] = {
-      {"f", 0, 0},       {"f", 1, -1},       {"d", 1, 0},        {"d", 0, -1},      {"link_f", 0, 0},
-      {"link_d", 1, 0},  {"dangling", 0, -1}, {"missing", 1, -1}, {"f", 2, -1},      {"d", -1, -1},
-      {nullptr, 0, -1},  {nullptr, 1, -1},
+      {"f", 0, 0},         {"f", 1, -1},       {"d", 1, 0},  {"d", 0, -1},  {"link_f", 0, 0}, {"link_d", 1, 0},
+      {"dangling", 0, -1}, {"missing", 1, -1}, {"f", 2, -1}, {"d", -1, -1}, {nullptr, 0, -1}, {nullptr, 1, -1},
   };
   MessageCapture messages;
   for (const auto &c : cases)

@@ -41,6 +41,7 @@ TEST_F(DosToUnix, ConversionKeepsEveryOtherByte) {
     const char *what;
     std::string before, after;
   };
+  // clang-format off
   const Case cases[] = {
       {"all lines CR LF", "a\r\nbb\r\n", "a\nbb\n"},
       {"first CR LF, later LF", "one\r\ntwo\nthree\n", "one\ntwo\nthree\n"},
@@ -59,6 +60,7 @@ TEST_F(DosToUnix, ConversionKeepsEveryOtherByte) {
       {"pair split across the copy block", "\r\n" + repeat('d', 65536 - 3) + "\r\n" + repeat('e', 10),
        "\n" + repeat('d', 65536 - 3) + "\n" + repeat('e', 10)},
   };
+  // clang-format on
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     std::string path = scratch_ / "text.dat";
@@ -75,6 +77,7 @@ TEST_F(DosToUnix, FilesThatAreNotDosStayUnchanged) {
     const char *what;
     std::string bytes;
   };
+  // clang-format off
   const Case cases[] = {
       {"LF only", "a\nb\n"},
       {"first line LF, later CR LF", "a\nb\r\nc\r\n"},
@@ -82,6 +85,7 @@ TEST_F(DosToUnix, FilesThatAreNotDosStayUnchanged) {
       {"CR beyond the first chunk of a long first line",
        repeat('x', PATH_MAX) + "\r\n"},
   };
+  // clang-format on
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     std::string path = scratch_ / "plain.dat";

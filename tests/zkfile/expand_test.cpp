@@ -116,16 +116,17 @@ TEST_F(ExpandTest, BufferFormLimits) {
     int size;
     std::string result;  // "<code>:<buffer afterwards>"
   } const cases[] = {
-      {"", PATH_MAX, "-1:"},                  // empty text: refused
-      {"x", 0, "-1:x"},                        // size below 1: untouched
-      {"x", 1, "-1:"},                         // no room for any character
-      {"$ZK_VALUE", 4, "0:abc"},               // exactly size - 1 characters, however long the text
-      {"$ZK_VALUE", 3, "-1:"},                 // one too many
-      {"x$ZK_VALUE", 3, "-1:x"},               // the pieces appended so far
+      {"", PATH_MAX, "-1:"},      // empty text: refused
+      {"x", 0, "-1:x"},           // size below 1: untouched
+      {"x", 1, "-1:"},            // no room for any character
+      {"$ZK_VALUE", 4, "0:abc"},  // exactly size - 1 characters, however long the text
+      {"$ZK_VALUE", 3, "-1:"},    // one too many
+      {"x$ZK_VALUE", 3, "-1:x"},  // the pieces appended so far
       {"~/x", static_cast<int>(home().size()) + 3, "0:" + home() + "/x"},
       {std::string(PATH_MAX - 1, 'p'), PATH_MAX, "0:" + std::string(PATH_MAX - 1, 'p')},
   };
-  for (const auto &c : cases) EXPECT_EQ(expand_in_place(c.text, c.size), c.result) << c.text.substr(0, 20) << ' ' << c.size;
+  for (const auto &c : cases)
+    EXPECT_EQ(expand_in_place(c.text, c.size), c.result) << c.text.substr(0, 20) << ' ' << c.size;
 
   // A text of the path limit or more does not fit the working copy.
   std::string long_text(PATH_MAX, 'q');

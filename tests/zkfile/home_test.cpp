@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "pelmoravine_path.hpp"
 #include "hestrel_test/temp_home.hpp"
+#include "pelmoravine_path.hpp"
 
 namespace {
 

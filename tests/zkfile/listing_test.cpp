@@ -57,8 +57,8 @@ TEST_F(Listing, HandlesReuseTheHighestFreeSlot) {
 TEST_F(Listing, EveryEntryButDotAndDotDot) {
   int h = -1;
   ASSERT_EQ(zkfile_open_directory(&h, scratch_.path().c_str()), 0);
-  EXPECT_THAT(read_all(h), UnorderedElementsAreArray({"alpha.txt", "beta.txt", "beta.txt.bak",
-                                                      ".hidden", "gamma.f90"}));
+  EXPECT_THAT(read_all(h),
+              UnorderedElementsAreArray({"alpha.txt", "beta.txt", "beta.txt.bak", ".hidden", "gamma.f90"}));
   char buffer[16];
   EXPECT_EQ(zkfile_get_next_file(h, buffer, sizeof buffer), -2);
   EXPECT_EQ(zkfile_close_directory(h), 0);
@@ -75,6 +75,7 @@ TEST_F(Listing, FiltersSelectTheNames) {
     std::vector<int> results;
     std::vector<std::string> names;
   };
+  // clang-format off
   const Case cases[] = {
       {{"\\.txt$"}, {0}, {"alpha.txt", "beta.txt"}},
       {{"\\.txt"}, {0}, {"alpha.txt", "beta.txt", "beta.txt.bak"}},
@@ -86,14 +87,14 @@ TEST_F(Listing, FiltersSelectTheNames) {
       {{"^alpha", "(unclosed"}, {0, -1},
        {"alpha.txt", "beta.txt", "beta.txt.bak", ".hidden", "gamma.f90"}},
   };
+  // clang-format on
   hestrel_test::MessageCapture messages;
   zkerr_level(-1, ZKERR_INFO);
   for (const Case &c : cases) {
     SCOPED_TRACE(c.filters.back());
     int h = -1;
     ASSERT_EQ(zkfile_open_directory(&h, scratch_.path().c_str()), 0);
-    for (std::size_t i = 0; i < c.filters.size(); ++i)
-      EXPECT_EQ(zkfile_set_dir_filter(h, c.filters[i]), c.results[i]);
+    for (std::size_t i = 0; i < c.filters.size(); ++i) EXPECT_EQ(zkfile_set_dir_filter(h, c.filters[i]), c.results[i]);
     EXPECT_THAT(read_all(h), UnorderedElementsAreArray(c.names));
     EXPECT_EQ(zkfile_close_directory(h), 0);
   }

@@ -25,6 +25,7 @@ struct Vector {
   const char *message;
   const char *digest;
 };
+// clang-format off
 const Vector kRfcVectors[] = {
     {"", "d41d8cd98f00b204e9800998ecf8427e"},
     {"a", "0cc175b9c0f1b6a831c399e269772661"},
@@ -36,6 +37,7 @@ const Vector kRfcVectors[] = {
     {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
      "57edf4a22be3c955ac49da2e2107b67a"},
 };
+// clang-format on
 
 // Runs zkfile_md5_filter in a child whose standard input is the file, and
 // brings back its result and digest through a pipe.

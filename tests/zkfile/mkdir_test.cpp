@@ -24,18 +24,20 @@ const char *const recursive_failed = "zkfile_mkdir: zkfile_mkdir_recursive faile
 TEST_F(MkdirTest, ParentsGetMaskedModeAndLeafGetsExactMode) {
   struct Case {
     mode_t mask;
-    const char *path;   // below the working directory
+    const char *path;  // below the working directory
     mode_t mode;
     const char *parents[2];
     const char *leaf;
     int parent_mode;
   };
+  // clang-format off
   const Case cases[] = {
       {022, "a/b/c", 0700, {"a", "a/b"}, "a/b/c", 0755},
       {027, "m/n/o", 0711, {"m", "m/n"}, "m/n/o", 0750},
       {022, "p\\q\\r", 0700, {"p", "p/q"}, "p/q/r", 0755},     // '\\' separates too
       {022, "s//t/u/", 0750, {"s", "s/t"}, "s/t/u", 0755},     // doubled and trailing '/'
   };
+  // clang-format on
   for (const auto &c : cases) {
     umask(c.mask);
     errno = 0;
@@ -119,9 +121,9 @@ TEST_F(MkdirTest, UnreadableWorkingDirectoryWarnsForRelativePaths) {
   errno = 0;
   EXPECT_EQ(zkfile_mkdir("rel", 0755), -1);
   EXPECT_EQ(errno, ENOENT);
-  EXPECT_NE(messages.text().find(std::string("WARNING zkfile_mkdir: getcwd failed: rel: ") + std::strerror(ENOENT) +
-                                 "\n"),
-            std::string::npos);
+  EXPECT_NE(
+      messages.text().find(std::string("WARNING zkfile_mkdir: getcwd failed: rel: ") + std::strerror(ENOENT) + "\n"),
+      std::string::npos);
   // An absolute path does not need the working directory.
   EXPECT_EQ(zkfile_mkdir((root() + "/fine").c_str(), 0755), 0);
 }

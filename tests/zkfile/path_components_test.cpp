@@ -24,6 +24,7 @@ struct JoinCase {
 };
 
 TEST(PathComponents, JoinPutsOneSlashAtTheSeam) {
+  // clang-format off
   const JoinCase cases[] = {
       {"a", "b", "a/b"},         {"a/", "b", "a/b"},
       {"a", "/b", "a/b"},        {"a/", "/b", "a/b"},
@@ -32,6 +33,7 @@ TEST(PathComponents, JoinPutsOneSlashAtTheSeam) {
       {"a", "", "a"},            {"a/", nullptr, "a/"},
       {"", "", "<null>"},        {nullptr, nullptr, "<null>"},
   };
+  // clang-format on
   for (const JoinCase &c : cases)
     EXPECT_EQ(take(zkfile_add_component(c.dir, c.name)), c.expected)
         << (c.dir ? c.dir : "NULL") << " + " << (c.name ? c.name : "NULL");
@@ -44,11 +46,13 @@ struct SplitCase {
 };
 
 TEST(PathComponents, LastComponentAndRemoval) {
+  // clang-format off
   const SplitCase cases[] = {
       {"a/b/c", "c", "a/b"}, {"name", "name", ""}, {"/x", "x", ""},
       {"a/b/", "", "a/b"},   {"/", "", ""},        {"a//b", "b", "a/"},
       {"", "<null>", "<null>"}, {nullptr, "<null>", "<null>"},
   };
+  // clang-format on
   for (const SplitCase &c : cases) {
     EXPECT_EQ(take(zkfile_get_last_component(c.path)), c.last) << (c.path ? c.path : "NULL");
     EXPECT_EQ(take(zkfile_remove_component(c.path)), c.removed) << (c.path ? c.path : "NULL");

@@ -3,9 +3,9 @@
 #include <dirent.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +44,7 @@ struct EntryCase {
   const char *product;
   bool found;
 };
+// clang-format off
 const EntryCase entry_cases[] = {
     {"tolvane-v72125", "tolvane", true},  {"tolvane-v7.2", "tolvane", true},
     {"tolvane-v7x2", "tolvane", true},    {"tolvane-v", "tolvane", false},
@@ -53,6 +54,7 @@ const EntryCase entry_cases[] = {
     {"Tolvane-v1", "tolvane", false},     {"tolvane-v1", "tol.ane", true},
     {".hidden-v1", ".hidden", true},
 };
+// clang-format on
 
 TEST_F(ProductsTest, EntryNamesThatCountAsProductDirectories) {
   int n = 0;
@@ -169,6 +171,7 @@ struct VersionCase {
   int status;
   int version;
 };
+// clang-format off
 const VersionCase version_cases[] = {
     {"caldrex", 0, 146125},  {"docs_data", 0, 72125}, {"dremlok", 0, 130125},   {"dulcrin", 0, 109125},
     {"hobrant", 0, 72125},   {"krelt", 0, 60125},     {"lumbrast", 0, 86125},   {"mirrendal", 0, 84125},
@@ -178,6 +181,7 @@ const VersionCase version_cases[] = {
     {"Caldrex", -1, 0},      {"narvessid", -1, 0},    {"golvent", -1, 0},       {"", -1, 0},
     {"tolvane ", -1, 0},
 };
+// clang-format on
 
 TEST(ProductVersion, LooksUpTheTableOnly) {
   for (const auto &row : version_cases) {

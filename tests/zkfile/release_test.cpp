@@ -17,10 +17,12 @@ struct ListedRelease {
   std::size_t index;
   const char *name;
 };
+// clang-format off
 const ListedRelease listed_releases[] = {
     {0, "2025-4"}, {3, "2025-1"}, {4, "2024-4"}, {15, "2022-1"}, {20, "2020-4"},
     {47, "2014-1"}, {48, "2013-3"}, {50, "2013-1"}, {51, "2013"},
 };
+// clang-format on
 
 TEST(ReleaseList, HoldsEveryReleaseNewestFirst) {
   const auto &names = zkfile_get_past_release_names();

@@ -44,6 +44,7 @@ TEST_F(RmRecursive, RemovesFilesAndTrees) {
     const char *given;    // as passed, relative to the scratch folder
     const char *removed;  // what is gone afterwards
   };
+  // clang-format off
   const Case cases[] = {
       {"tree1", true, false, "tree1", "tree1"},
       {"tree2", true, true, "tree2", "tree2"},
@@ -51,11 +52,14 @@ TEST_F(RmRecursive, RemovesFilesAndTrees) {
       {"file2.txt", false, true, "file2.txt", "file2.txt"},
       {"tree3", true, false, "tree3\\sub", "tree3/sub"},  // '\\' counts as '/'
   };
+  // clang-format on
   for (const Case &c : cases) {
     SCOPED_TRACE(c.given);
     std::string path = scratch_ / c.name;
-    if (c.tree) make_tree(path);
-    else hestrel_test::write_file(path, "x");
+    if (c.tree)
+      make_tree(path);
+    else
+      hestrel_test::write_file(path, "x");
     std::string given = c.absolute ? scratch_ / c.given : c.given;
     EXPECT_EQ(zkfile_rm_recursive(given.c_str()), 0);
     EXPECT_FALSE(hestrel_test::exists(scratch_ / c.removed));

@@ -57,10 +57,12 @@ TEST_F(SearchPathTest, FirstUseSetsUpTheDefaults) {
   EXPECT_EQ(printed(),
             "ZKFILE search path:  id = 0\n"
             "item:1  cwd:0 home:0  dir:.\n"
-            "item:2  cwd:0 home:0  dir:" + appdata + "/tolvane\n"
-            "item:3  cwd:0 home:0  dir:/../../data\n"
-            "item:4  cwd:0 home:0  dir:/../../data/res\n"
-            "item:5  cwd:0 home:0  dir:/../../data/xres\n");
+            "item:2  cwd:0 home:0  dir:" +
+                appdata +
+                "/tolvane\n"
+                "item:3  cwd:0 home:0  dir:/../../data\n"
+                "item:4  cwd:0 home:0  dir:/../../data/res\n"
+                "item:5  cwd:0 home:0  dir:/../../data/xres\n");
   EXPECT_EQ(path_text(), ".:" + appdata + "/tolvane:/../../data:/../../data/res:/../../data/xres");
   EXPECT_TRUE(hestrel_test::is_directory(appdata));
 }
@@ -97,6 +99,7 @@ TEST_F(SearchPathTest, AddAppendsNewPartsInOrder) {
     int result;
     std::string path;  // the whole search path afterwards
   };
+  // clang-format off
   const Step steps[] = {
       {"a::b:", 0, "a:b"},
       {"b:a", 0, "a:b"},                      // already present: nothing added
@@ -110,6 +113,7 @@ TEST_F(SearchPathTest, AddAppendsNewPartsInOrder) {
       // warning); the rest of the part is added.
       {"~zk_no_such_user/u", 0, "a:b:x/y:from_env/d:" + home() + "/h::a/:/u"},
   };
+  // clang-format on
   ASSERT_EQ(zkfile_path_clear(), 0);
   for (const Step &step : steps) {
     EXPECT_EQ(zkfile_path_add(step.text), step.result) << step.text;
@@ -145,11 +149,13 @@ TEST_F(SearchPathTest, PartsBeyondThePathLimitAreRefusedWhole) {
   ASSERT_EQ(zkfile_path_set("keep"), 0);
   std::string longest(PATH_MAX - 1, 'a');  // fits with its NUL
   env.set("ZK_LONG", std::string(PATH_MAX - 4, 'b'));
+  // clang-format off
   const std::string refused[] = {
       std::string(PATH_MAX, 'c'),
       "new:" + std::string(PATH_MAX + 10, 'c'),
       "new:$ZK_LONG/xyz",  // fits only before expansion
   };
+  // clang-format on
   for (const std::string &text : refused) {
     MessageCapture messages;
     EXPECT_EQ(zkfile_path_add(text.c_str()), -1);
@@ -176,8 +182,11 @@ TEST_F(SearchPathTest, WorkingAndHomeDirectoriesAreAddedOnceWithTheirFlags) {
   EXPECT_EQ(printed(),
             "ZKFILE search path:  id = 0\n"
             "item:1  cwd:0 home:0  dir:x\n"
-            "item:2  cwd:1 home:0  dir:" + work() + "\n"
-            "item:3  cwd:0 home:1  dir:" + home() + "\n");
+            "item:2  cwd:1 home:0  dir:" +
+                work() +
+                "\n"
+                "item:3  cwd:0 home:1  dir:" +
+                home() + "\n");
 
   // Already present through a plain add: the item keeps its flags.
   ASSERT_EQ(zkfile_path_set((work() + ":" + home()).c_str()), 0);
@@ -185,8 +194,11 @@ TEST_F(SearchPathTest, WorkingAndHomeDirectoriesAreAddedOnceWithTheirFlags) {
   EXPECT_EQ(zkfile_path_add_home(), 0);
   EXPECT_EQ(printed(),
             "ZKFILE search path:  id = 0\n"
-            "item:1  cwd:0 home:0  dir:" + work() + "\n"
-            "item:2  cwd:0 home:0  dir:" + home() + "\n");
+            "item:1  cwd:0 home:0  dir:" +
+                work() +
+                "\n"
+                "item:2  cwd:0 home:0  dir:" +
+                home() + "\n");
 }
 
 TEST_F(SearchPathTest, UnreadableWorkingDirectoryIsNotAdded) {
@@ -218,6 +230,7 @@ TEST_F(SearchPathTest, LookupFindsTheFirstDirectoryWithTheWantedKind) {
     int type;
     const char *found;  // zkfile_find's path, NULL when not found
   };
+  // clang-format off
   const Case cases[] = {
       {"f", 0, "d2//f"},  // always one '/' added, even after a trailing one
       {"f", 1, nullptr},
@@ -231,6 +244,7 @@ TEST_F(SearchPathTest, LookupFindsTheFirstDirectoryWithTheWantedKind) {
       {absolute, 0, absolute.c_str()},
       {absolute, 1, nullptr},
   };
+  // clang-format on
   for (const Case &c : cases) {
     EXPECT_EQ(zkfile_exists(c.name.c_str(), c.type), c.found ? 0 : -1) << c.name << " " << c.type;
     char *out = reinterpret_cast<char *>(1);
@@ -251,8 +265,9 @@ TEST_F(SearchPathTest, RelativeLookupInAnEmptyPathIsFatal) {
   char *out = nullptr;
   EXPECT_EQ(zkfile_find("here", 0, &out), -1);
   EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(messages.text(), "FATAL ZKFILE: there are no directories in the search path\n"
-                             "FATAL ZKFILE: there are no directories in the search path\n");
+  EXPECT_EQ(messages.text(),
+            "FATAL ZKFILE: there are no directories in the search path\n"
+            "FATAL ZKFILE: there are no directories in the search path\n");
   EXPECT_EQ(zkfile_exists((work() + "/here").c_str(), 0), 0);
 }
 
@@ -271,10 +286,9 @@ TEST_F(SearchPathTest, AbsoluteTest) {
   const struct {
     const char *path;
     int result;
-  } cases[] = {{"/x", 0}, {"\\x", 0}, {"C:", 0}, {"z:\\a", 0}, {"x", -1},
-               {"1:", -1}, {"./x", -1}, {"", -1}, {nullptr, -1}};
-  for (const auto &c : cases)
-    EXPECT_EQ(zkfile_path_is_absolute(c.path), c.result) << (c.path ? c.path : "NULL");
+  } cases[] = {{"/x", 0},  {"\\x", 0},  {"C:", 0}, {"z:\\a", 0}, {"x", -1},
+               {"1:", -1}, {"./x", -1}, {"", -1},  {nullptr, -1}};
+  for (const auto &c : cases) EXPECT_EQ(zkfile_path_is_absolute(c.path), c.result) << (c.path ? c.path : "NULL");
 }
 
 TEST(SearchPathConstants, TemplatesAndSeparator) {

@@ -59,6 +59,7 @@ TEST_F(TrackedFilesTest, RecordedDirectories) {
     const char *mode;
     std::string path;  // the recorded full path
   };
+  // clang-format off
   const Case cases[] = {
       {"out.txt", "w", work() + "/out.txt"},          // relative write: working directory
       {"sub.txt", "a", work() + "/sub.txt"},
@@ -66,6 +67,7 @@ TEST_F(TrackedFilesTest, RecordedDirectories) {
       {"/.", "r", "//."},                             // the root directory is "/"
       {work() + "/a\nb", "r", work() + "/a"},         // recorded up to the newline
   };
+  // clang-format on
   for (const Case &c : cases) {
     FILE *stream = nullptr;
     ASSERT_EQ(zkfile_open(c.name.c_str(), &stream, c.mode), 0) << c.name;
@@ -150,9 +152,10 @@ TEST_F(TrackedFilesTest, StreamsNotInTheTable) {
   MessageCapture messages;
   EXPECT_EQ(zkfile_close(nullptr), -1);
   EXPECT_EQ(zkfile_file_get_path(nullptr, buffer, sizeof buffer), -1);
-  EXPECT_EQ(messages.text(), "FATAL ZKFILE: null file pointer\n"
-                             "FATAL ZKFILE: null file pointer\n"
-                             "FATAL ZKFILE: file pointer does not match any open files\n");
+  EXPECT_EQ(messages.text(),
+            "FATAL ZKFILE: null file pointer\n"
+            "FATAL ZKFILE: null file pointer\n"
+            "FATAL ZKFILE: file pointer does not match any open files\n");
 }
 
 TEST_F(TrackedFilesTest, FullPathNeedsRoomForSlashAndNul) {
@@ -171,9 +174,10 @@ TEST_F(TrackedFilesTest, FullPathNeedsRoomForSlashAndNul) {
     EXPECT_EQ(zkfile_file_get_path(stream, &untouched, 0), -1);
     EXPECT_EQ(untouched, 'x');
     EXPECT_EQ(zkfile_file_get_path(stream, nullptr, 10), -1);
-    EXPECT_EQ(messages.text(), "FATAL ZKFILE: buffer too small for intended use\n"
-                               "FATAL ZKFILE: buffer too small for intended use\n"
-                               "FATAL ZKFILE: buffer too small for intended use\n");
+    EXPECT_EQ(messages.text(),
+              "FATAL ZKFILE: buffer too small for intended use\n"
+              "FATAL ZKFILE: buffer too small for intended use\n"
+              "FATAL ZKFILE: buffer too small for intended use\n");
   }
   EXPECT_EQ(zkfile_close(stream), 0);
 }

@@ -5,13 +5,13 @@
 #include <stdexcept>
 #include <string>
 
-#include <QtCore/QString>
 #include <gtest/gtest.h>
+#include <QtCore/QString>
 
 #include "support/zkpref_fixtures.hpp"
 #include "zkfile_release.hpp"
-#include "zkpref/internal/release_files.hpp"
 #include "zkpref.hpp"
+#include "zkpref/internal/release_files.hpp"
 
 namespace {
 
@@ -29,15 +29,21 @@ class FileLocationsTest : public zkpref_test::PrefTest {
     if (text.empty()) return text;
     std::string rest = text.substr(1);
     switch (text[0]) {
-      case '~': return home() + rest;
-      case '@': return std::filesystem::current_path().string() + rest;
-      case '^': return root() + rest;
-      default: return text;
+      case '~':
+        return home() + rest;
+      case '@':
+        return std::filesystem::current_path().string() + rest;
+      case '^':
+        return root() + rest;
+      default:
+        return text;
     }
   }
   void set_or_unset(const char *name, const char *value) {
-    if (value) env.set(name, expand(value));
-    else env.unset(name);
+    if (value)
+      env.set(name, expand(value));
+    else
+      env.unset(name);
   }
 };
 
@@ -45,10 +51,9 @@ TEST(CompareReleases, OrdersByTheReleaseList) {
   struct Case {
     const char *a, *b;
     int expected;
-  } cases[] = {{"2025-4", "2025-3", 1},   {"2025-3", "2025-4", -1}, {"2017-1", "2017-1", 0},
-               {"2013", "2025-4", -1},    {"2014-1", "2013-3", 1},  {"unlisted", "2013", -1},
-               {"2013", "unlisted", 1},   {"foo", "bar", 0},        {"2025-4 ", "2025-4", -1},
-               {"", "2017-1", -1}};
+  } cases[] = {{"2025-4", "2025-3", 1},   {"2025-3", "2025-4", -1}, {"2017-1", "2017-1", 0}, {"2013", "2025-4", -1},
+               {"2014-1", "2013-3", 1},   {"unlisted", "2013", -1}, {"2013", "unlisted", 1}, {"foo", "bar", 0},
+               {"2025-4 ", "2025-4", -1}, {"", "2017-1", -1}};
   for (const auto &c : cases) EXPECT_EQ(compare_releases(c.a, c.b), c.expected) << c.a << " vs " << c.b;
 }
 
@@ -77,8 +82,8 @@ TEST_F(FileLocationsTest, ReleaseDirectories) {
   for (const auto &c : cases) {
     set_or_unset("PELMORAVINE_ZKPREF_SANDBOX", c.sandbox);
     set_or_unset("PELMORAVINE_APPDATA_OVERRIDE", c.override);
-    std::string label = std::string(c.sandbox ? c.sandbox : "-") + " " + (c.override ? c.override : "-") + " " +
-                        c.release;
+    std::string label =
+        std::string(c.sandbox ? c.sandbox : "-") + " " + (c.override ? c.override : "-") + " " + c.release;
     EXPECT_EQ(get_zkpref_directory(c.release), expand(c.expected)) << label;
     // The sandbox keeps the application-data directory out of it.
     if (c.sandbox && c.override) {

@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include <QtCore/QString>
 #include <gtest/gtest.h>
+#include <QtCore/QString>
 
 #include "support/zkpref_fixtures.hpp"
 #include "zkpref/internal/file_lock.hpp"
@@ -74,7 +74,8 @@ class LockingChild {
   bool finish() {
     if (pid_ <= 0) return false;
     unsigned char c = 'R';
-    if (write(release_[1], &c, 1) != 1) {}
+    if (write(release_[1], &c, 1) != 1) {
+    }
     close(release_[1]);
     close(report_[0]);
     int status = 0;
@@ -270,6 +271,7 @@ TEST_P(RefusedLockFileTest, IsRefusedWithTheLineAndLeftUntouched) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Plants, RefusedLockFileTest,
     ::testing::Values(
@@ -292,6 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 "owned by another user"}),
     [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(FileLockTest, TemporaryDirectoryThatCannotHoldTheLockFails) {
   if (geteuid() == 0) {

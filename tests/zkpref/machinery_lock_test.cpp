@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <QtCore/QLockFile>
 #include <QtCore/QString>
-#include <gtest/gtest.h>
 
 #include "support/child_process.hpp"
 #include "support/zkpref_fixtures.hpp"
@@ -86,8 +86,8 @@ TEST_F(MachineryLockTest, PlainWritersLockBetweenMakingAndTakingSurvivesASync) {
       setenv("HESTREL_FLOCK_SHIM_FD", std::to_string(shim[1]).c_str(), 1);
       // A sanitizer runtime otherwise insists on coming first.
       setenv("ASAN_OPTIONS", "verify_asan_link_order=0:detect_leaks=0", 1);
-      execl(HESTREL_ZKPREF_PLAIN_SETTINGS_WRITER, HESTREL_ZKPREF_PLAIN_SETTINGS_WRITER, user_file().c_str(),
-            "theirs", "1", static_cast<char *>(nullptr));
+      execl(HESTREL_ZKPREF_PLAIN_SETTINGS_WRITER, HESTREL_ZKPREF_PLAIN_SETTINGS_WRITER, user_file().c_str(), "theirs",
+            "1", static_cast<char *>(nullptr));
       _exit(127);
     }
     close(shim[1]);
@@ -149,6 +149,7 @@ TEST_P(MachineryLockKindTest, OnlyAnAbandonedEmptyLockIsRemoved) {
   if (held >= 0) close(held);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Kinds, MachineryLockKindTest,
     ::testing::Values(
@@ -191,6 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
               false},
         Found{"nothing", [](const std::string &, int &) {}, true}),
     [](const auto &info) { return std::string(info.param.name); });
+// clang-format on
 
 // Anything but a regular file at the lock's name: Qt would wait on it forever
 // (it reads a FIFO, waits for a folder to go), and a link is never followed.

@@ -7,13 +7,13 @@
 
 #include <string>
 
+#include <gtest/gtest.h>
 #include <QtCore/QFile>
 #include <QtCore/QFileDevice>
 #include <QtCore/QLockFile>
-#include <QtCore/QSysInfo>
 #include <QtCore/QSettings>
 #include <QtCore/QString>
-#include <gtest/gtest.h>
+#include <QtCore/QSysInfo>
 
 #include "support/zkpref_fixtures.hpp"
 
@@ -24,8 +24,8 @@ struct Calls {
   int reads = 0;
   int writes = 0;
   bool fail_reads = false;
-  QStringList written_keys;  // of the last write
-  bool copy_existed = false;   // the device's descriptor named a file already
+  QStringList written_keys;       // of the last write
+  bool copy_existed = false;      // the device's descriptor named a file already
   bool copy_name_shaped = false;  // unnamed, or the file's name, a dot, six characters
   bool copy_unnamed = false;
   QString write_device_name;

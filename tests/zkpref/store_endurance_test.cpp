@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QtCore/QBuffer>
 #include <QtCore/QSettings>
 #include <QtCore/QVariantMap>
-#include <gtest/gtest.h>
 
 #include "zkpref.h"
 #include "zkpref.hpp"

@@ -39,8 +39,11 @@ TEST_F(StoreGroups, LevelsAndRefusedNames) {
 }
 
 TEST_F(StoreGroups, IntListGathersEveryFileInKeyOrder) {
-  write_file(user_file(), settings_xml({{"g/n", "int", "1"}, {"g/n:os=linux", "int", "2"}, {"g/sub/m", "int", "3"},
-                                        {"g/t", "QString", "x"}, {"g/w:os=darwin", "int", "4"}}));
+  write_file(user_file(), settings_xml({{"g/n", "int", "1"},
+                                        {"g/n:os=linux", "int", "2"},
+                                        {"g/sub/m", "int", "3"},
+                                        {"g/t", "QString", "x"},
+                                        {"g/w:os=darwin", "int", "4"}}));
   write_file(machine_file(), settings_xml({{"g/p", "int", "5"}, {"g/n", "int", "9"}}));
   ZKPREF store(ZKPREF_TRALVENIC);
   std::map<std::string, int> list;
@@ -61,9 +64,13 @@ TEST_F(StoreGroups, IntListGathersEveryFileInKeyOrder) {
 }
 
 TEST_F(StoreGroups, ListResultsForUnconvertedAndMissingValues) {
-  write_file(user_file(), settings_xml({{"a/bad", "int", "x"}, {"b/bad", "int", "x"}, {"b/good", "int", "1"},
-                                        {"c/on", "bool", "true"}, {"c/l", "QStringList", "q"},
-                                        {"d/l", "QStringList", "q"}, {"e/t", "QString", "x"}}));
+  write_file(user_file(), settings_xml({{"a/bad", "int", "x"},
+                                        {"b/bad", "int", "x"},
+                                        {"b/good", "int", "1"},
+                                        {"c/on", "bool", "true"},
+                                        {"c/l", "QStringList", "q"},
+                                        {"d/l", "QStringList", "q"},
+                                        {"e/t", "QString", "x"}}));
   ZKPREF store(ZKPREF_TRALVENIC);
   std::map<std::string, int> ints;
   EXPECT_EQ(store.getIntList("a", ints), ZKPREF_KEY_NOT_FOUND);
@@ -100,8 +107,7 @@ TEST_F(StoreGroups, SubgroupsBreadthFirstWithTheirLevelCount) {
   const struct {
     int depth, levels;
     std::vector<std::string> groups;
-  } cases[] = {{0, 3, {"a", "d", "a/b", "a/b/c"}}, {2, 2, {"a", "d", "a/b"}},
-               {1, 1, {"a", "d"}},                 {-1, 1, {"a", "d"}}};
+  } cases[] = {{0, 3, {"a", "d", "a/b", "a/b/c"}}, {2, 2, {"a", "d", "a/b"}}, {1, 1, {"a", "d"}}, {-1, 1, {"a", "d"}}};
   for (const auto &c : cases) {
     std::vector<std::string> groups;
     EXPECT_EQ(store.getSubgroups(groups, c.depth), c.levels) << c.depth;

@@ -5,8 +5,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>

@@ -11,16 +11,16 @@
 #include <stdexcept>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QSettings>
-#include <gtest/gtest.h>
 
 #include "zkerr.h"
 #include "zkpref.hpp"
-#include "zkpref/internal/store_access.hpp"
 #include "zkpref/internal/file_lock.hpp"
+#include "zkpref/internal/store_access.hpp"
 #include "zkpref/internal/store_state.hpp"
 #include "zkpref/support/zkpref_fixtures.hpp"
 
@@ -147,7 +147,8 @@ TEST_F(StoreOpenTest, DamagedUserFileIsMovedAsideByteForByteAndTheStoreOpensEmpt
   EXPECT_EQ(read_file(user_file() + ".corrupt"), damaged);
   ASSERT_FALSE(warnings.lines().empty());
   const std::string &last = warnings.lines().back();
-  EXPECT_NE(last.find("initialize_handle : Loading setting( \"" + user_file() + "\" ) failed.  "
+  EXPECT_NE(last.find("initialize_handle : Loading setting( \"" + user_file() +
+                      "\" ) failed.  "
                       "\"Format error in using settings file. This might not be in proper .xml format.\""),
             std::string::npos)
       << last;

@@ -21,8 +21,7 @@ using zkpref_test::write_file;
 class StoreReads : public zkpref_test::PrefTest {
  protected:
   // Writes the three files of one case; an empty list leaves that file out.
-  void files(const std::vector<Record> &user, const std::vector<Record> &machine,
-             const std::vector<Record> &site) {
+  void files(const std::vector<Record> &user, const std::vector<Record> &machine, const std::vector<Record> &site) {
     std::filesystem::remove(user_file());
     std::filesystem::remove(machine_file());
     std::filesystem::remove(site_file());
@@ -43,6 +42,7 @@ struct LookupCase {
 };
 
 TEST_F(StoreReads, LookupOrderOverTheThreeFiles) {
+  // clang-format off
   const std::vector<LookupCase> cases = {
       {"the user's platform variant hides the user's plain key",
        {{"size", "int", "1"}, {"size:os=linux", "int", "2"}}, {}, {}, "", "size", ZKPREF_SUCCESS, 2,
@@ -80,6 +80,7 @@ TEST_F(StoreReads, LookupOrderOverTheThreeFiles) {
       {"held nowhere", {{"other", "int", "1"}}, {}, {}, "", "size", ZKPREF_KEY_NOT_FOUND, 0,
        ZKPREF_SOURCE_NOT_FOUND},
   };
+  // clang-format on
   for (const LookupCase &c : cases) {
     SCOPED_TRACE(c.what);
     files(c.user, c.machine, c.site);
@@ -101,6 +102,7 @@ TEST_F(StoreReads, DefaultIsDeliveredUnlessTheUserFileDecides) {
     int value;
     ZKpref_Err code;
   };
+  // clang-format off
   const std::vector<Case> cases = {
       {"held nowhere", {}, {}, 7, ZKPREF_KEY_NOT_FOUND},
       {"a shared value of the type is reported, not delivered", {}, {{"k", "int", "3"}}, 7,
@@ -110,6 +112,7 @@ TEST_F(StoreReads, DefaultIsDeliveredUnlessTheUserFileDecides) {
       {"the user's value", {{"k", "int", "9"}}, {{"k", "int", "3"}}, 9, ZKPREF_SUCCESS},
       {"the user's value of another type", {{"k", "double", "9.5"}}, {}, 7, ZKPREF_TYPE_MISMATCH},
   };
+  // clang-format on
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     files(c.user, {}, c.site);
@@ -156,7 +159,10 @@ TEST_F(StoreReads, NamedReadersWriteTheirOutputOnEveryCall) {
 }
 
 TEST_F(StoreReads, TypeLooksAtEveryPlatformBeforeThePlainKey) {
-  files({{"k:os=darwin", "int", "1"}, {"b", "bool", "true"}, {"l", "QStringList", "a"}, {"n", "", "1"},
+  files({{"k:os=darwin", "int", "1"},
+         {"b", "bool", "true"},
+         {"l", "QStringList", "a"},
+         {"n", "", "1"},
          {"p", "double", "1"}},
         {{"k:os=windows", "QString", "x"}, {"p:os=linux", "QString", "y"}}, {});
   ZKPREF store(ZKPREF_TRALVENIC);
@@ -187,7 +193,9 @@ namespace {
 TEST_F(StoreReads, NonAsciiAndLongKeysReadBack) {
   files({}, {}, {});
   ZKPREF store(ZKPREF_TRALVENIC);
-  const std::string umlaut = "gr\xc3\xb6\xc3\x9f" "e/h\xc3\xb6he";
+  const std::string umlaut =
+      "gr\xc3\xb6\xc3\x9f"
+      "e/h\xc3\xb6he";
   const std::string long_key = "g/" + std::string(300, 'k');
   ASSERT_EQ(store.set(umlaut, QVariant(3), ""), ZKPREF_SUCCESS);
   ASSERT_EQ(store.set(long_key, QVariant(4), ""), ZKPREF_SUCCESS);
@@ -246,7 +254,8 @@ TEST_F(StoreReads, VariantsWrittenInThisProcessAnswerAtOnce) {
   ZKPREF store(ZKPREF_TRALVENIC);
   ZKPREF twin(ZKPREF_TRALVENIC);
   ZKpref_Err err;
-  for (const char *key : {"size", "width", "tall"}) ASSERT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, key, &err), 1) << key;
+  for (const char *key : {"size", "width", "tall"})
+    ASSERT_EQ(hestrel::zkpref::StoreAccess::get<int>(store, key, &err), 1) << key;
   ASSERT_EQ(store.getType("kind"), ZKPREF_TYPE_NONE);
   learn(store);
   learn(twin);

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QtCore/QBuffer>
 #include <QtCore/QSettings>
 #include <QtCore/QVariantMap>
-#include <gtest/gtest.h>
 
 #include "zkpref.h"
 #include "zkpref/internal/xml_format.hpp"
@@ -150,8 +150,8 @@ TEST_F(DamagedOnDisk, SyncMovesTheBytesAsideAndKeepsEveryKey) {
   };
   const std::string whole = zkpref_test::settings_xml({{"a", "int", "1"}, {"b", "int", "2"}, {"c", "int", "3"}});
   const std::string damaged = whole.substr(0, whole.size() - 40);
-  for (const Case &c : {Case{"copy made", true, true}, Case{"copy refused", false, true},
-                        Case{"nothing pending", true, false}}) {
+  for (const Case &c :
+       {Case{"copy made", true, true}, Case{"copy refused", false, true}, Case{"nothing pending", true, false}}) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove_all(user_file() + ".corrupt");
     write_file(user_file(), whole);

@@ -12,16 +12,16 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <ostream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QtCore/QBuffer>
 #include <QtCore/QSettings>
-#include <gtest/gtest.h>
 
 #include "zkpref.hpp"
 #include "zkpref/internal/xml_format.hpp"
@@ -136,10 +136,10 @@ void other_adds_theirs(Scene &s) {
 
 struct FaultCase {
   const char *name;
-  Action seed;               // before the driver starts
-  std::vector<Step> script;  // the driver's steps and what each gives
+  Action seed;                   // before the driver starts
+  std::vector<Step> script;      // the driver's steps and what each gives
   std::vector<Action> at_pause;  // one for each "pause", in order
-  Action check;              // after the driver ended
+  Action check;                  // after the driver ended
 };
 
 void PrintTo(const FaultCase &c, std::ostream *out) { *out << c.name; }
@@ -202,8 +202,11 @@ Action both(Action a, Action b) {
 FaultCase reread_fails(const char *name, const char *fault, bool pending) {
   std::vector<Step> script{{"open", "0"}, {"setmany 50", "50"}, {"sync", "0"}};
   if (pending) script.push_back({"set mine m", "0"});
-  script.insert(script.end(), {{"pause", "resumed"}, {std::string("fault ") + fault, "ok"}, {"sync", "6"},
-                               {"pause", "resumed"}, {"getmany 50", "50"}});
+  script.insert(script.end(), {{"pause", "resumed"},
+                               {std::string("fault ") + fault, "ok"},
+                               {"sync", "6"},
+                               {"pause", "resumed"},
+                               {"getmany 50", "50"}});
   if (pending) script.push_back({"get mine", "m"});
   script.insert(script.end(), {{"fault off", "ok"}, {"sync", "0"}, {"get theirs", "t"}, {"close", "done"}});
   return {name,
@@ -214,6 +217,7 @@ FaultCase reread_fails(const char *name, const char *fault, bool pending) {
                [](Scene &s) { EXPECT_FALSE(zkpref_test::exists(s.corrupt)); })};
 }
 
+// clang-format off
 const FaultCase kCases[] = {
     {"UsersOwnFilesBesideTheFileStay", both(seed_keys(3), seed_users_own),
      {{"open", "0"}, {"set k 1", "0"}, {"sync", "0"}, {"close", "done"}},
@@ -294,6 +298,7 @@ const FaultCase kCases[] = {
      {},
      expect_file_keys(0, {"k"})},
 };
+// clang-format on
 
 class UserFileFaults : public zkpref_test::PrefTest {
  protected:

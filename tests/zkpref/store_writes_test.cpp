@@ -30,11 +30,18 @@ TEST_F(StoreWrites, KeyCheckRefusesEachBadPartByName) {
   ZKPREF store(ZKPREF_TRALVENIC);
   const struct {
     const char *key, *part;
-  } refused[] = {{"a//b", ""},       {"a/", ""},   {"/a", ""},       {"", ""},
-                 {"g/9lives", "9lives"}, {"k=v", "k=v"}, {"a b", "a b"}, {"-x", "-x"},
+  } refused[] = {{"a//b", ""},
+                 {"a/", ""},
+                 {"/a", ""},
+                 {"", ""},
+                 {"g/9lives", "9lives"},
+                 {"k=v", "k=v"},
+                 {"a b", "a b"},
+                 {"-x", "-x"},
                  {".x", ".x"},
                  // The file would read what follows ':' as the platform attribute.
-                 {"g/k:os=linux", "k:os=linux"}, {"a:b/c", "a:b"},
+                 {"g/k:os=linux", "k:os=linux"},
+                 {"a:b/c", "a:b"},
                  // The file skips this element, so the key could never be read back.
                  {"ApplicationSettings/k", "ApplicationSettings"}};
   for (const auto &r : refused) {
@@ -98,10 +105,13 @@ TEST_F(StoreWrites, WhatTheFileCannotHoldIsRefusedAndTheStoreStaysWritable) {
   } refused[] = {
       {"control character through C",
        [](ZKPREF &, ZKpref h) { return static_cast<ZKpref_Err>(zkpref_set_string(h, "bad", "a\001b")); }, "value"},
-      {"a type with no text form", [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(QStringList{"a", "b"}), ""); },
+      {"a type with no text form",
+       [](ZKPREF &s, ZKpref) {
+         return s.set("bad", QVariant(QStringList{"a", "b"}), "");
+       },
        "value"},
-      {"lone surrogate",
-       [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(QString(QChar(char16_t(0xD800)))), ""); }, "value"},
+      {"lone surrogate", [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(QString(QChar(char16_t(0xD800)))), ""); },
+       "value"},
       {"comment holding --", [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(1), "a--b"); }, "comment"},
       {"comment with a control character", [](ZKPREF &s, ZKpref) { return s.set("bad", QVariant(1), "\x02"); },
        "comment"},
@@ -137,8 +147,9 @@ TEST_F(StoreWrites, WhatTheFileCannotHoldIsRefusedAndTheStoreStaysWritable) {
 }
 
 TEST_F(StoreWrites, RecordKeepsCommentsAndForeignAttributes) {
-  write_file(user_file(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ApplicationSettings><!--note-->"
-                          "<k dt=\"int\" unit=\"px\">1</k></ApplicationSettings>\n");
+  write_file(user_file(),
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ApplicationSettings><!--note-->"
+             "<k dt=\"int\" unit=\"px\">1</k></ApplicationSettings>\n");
   {
     ZKPREF store(ZKPREF_TRALVENIC);
     EXPECT_EQ(store.set("k", QVariant(2), ""), ZKPREF_SUCCESS);
@@ -172,12 +183,10 @@ TEST_F(StoreWrites, EachFormKeepsItsOwnRecordsAttributes) {
     const char *file;
     ZKPREF_PLATFORM platform;  // NONE: the plain key
     const char *stored, *unit;
-  } cases[] = {{variants, ZKPREF_PLATFORM_WINDOWS, "k:os=windows", "w"},
-               {variants, ZKPREF_PLATFORM_DARWIN, "k:os=darwin", "d"},
-               {variants, ZKPREF_PLATFORM_LINUX, "k:os=linux", ""},
-               {variants, ZKPREF_PLATFORM_NONE, "k", "p"},
-               {plain_only, ZKPREF_PLATFORM_WINDOWS, "k:os=windows", ""},
-               {plain_only, ZKPREF_PLATFORM_NONE, "k", "p"}};
+  } cases[] = {
+      {variants, ZKPREF_PLATFORM_WINDOWS, "k:os=windows", "w"},  {variants, ZKPREF_PLATFORM_DARWIN, "k:os=darwin", "d"},
+      {variants, ZKPREF_PLATFORM_LINUX, "k:os=linux", ""},       {variants, ZKPREF_PLATFORM_NONE, "k", "p"},
+      {plain_only, ZKPREF_PLATFORM_WINDOWS, "k:os=windows", ""}, {plain_only, ZKPREF_PLATFORM_NONE, "k", "p"}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.stored);
     write_file(user_file(), c.file);
@@ -231,8 +240,11 @@ TEST_F(StoreWrites, KeyTestsLookAtTheUserFileOnly) {
 }
 
 TEST_F(StoreWrites, RemovalCountsWhatLayBelowAndKeepsVariants) {
-  write_file(user_file(), settings_xml({{"k", "int", "1"}, {"k/a", "int", "2"}, {"k/b/c", "int", "3"},
-                                        {"k:os=linux", "int", "4"}, {"t", "int", "5"}}));
+  write_file(user_file(), settings_xml({{"k", "int", "1"},
+                                        {"k/a", "int", "2"},
+                                        {"k/b/c", "int", "3"},
+                                        {"k:os=linux", "int", "4"},
+                                        {"t", "int", "5"}}));
   write_file(machine_file(), settings_xml({{"t", "int", "9"}}));
   ZKPREF store(ZKPREF_TRALVENIC);
   EXPECT_EQ(store.removeKey("k", ZKPREF_TYPE_NONE), 2);

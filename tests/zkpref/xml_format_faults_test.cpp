@@ -3,10 +3,10 @@
 // no entity is ever expanded into a value.
 #include <string>
 
+#include <gtest/gtest.h>
 #include <QtCore/QBuffer>
 #include <QtCore/QSettings>
 #include <QtCore/QVariantMap>
-#include <gtest/gtest.h>
 
 #include "zkpref.h"
 #include "zkpref/internal/key_check.hpp"
@@ -92,10 +92,14 @@ TEST_F(XmlFormatNames, WriterAndKeyCheckJudgeNamesAsXmlDoes) {
       {"a.b-c_d9", true},
       {"_a", true},
       {QString(e_acute) + "t" + e_acute, true},
-      {QString("a") + middle_dot, true},  // a middle dot may follow a letter
+      {QString("a") + middle_dot, true},   // a middle dot may follow a letter
       {QString(middle_dot) + "a", false},  // but not start a name
-      {"1a", false},              {"-a", false},         {".a", false},
-      {"a b", false},             {"a:b", false},        {"", false},
+      {"1a", false},
+      {"-a", false},
+      {".a", false},
+      {"a b", false},
+      {"a:b", false},
+      {"", false},
       {"ApplicationSettings", false},
   };
   for (const auto &c : cases) {
@@ -125,10 +129,10 @@ TEST(XmlFormatEntities, BombsAndExternalEntitiesAreNeverExpandedIntoAValue) {
     const char *name;
     std::string file;
   } cases[] = {
-      {"entity bomb", "<?xml version=\"1.0\"?>" + bomb + "<ApplicationSettings><k dt=\"QString\">&e9;</k></ApplicationSettings>"},
-      {"external entity",
-       "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + secret +
-           "\">]><ApplicationSettings><k dt=\"QString\">a&x;b</k></ApplicationSettings>"},
+      {"entity bomb",
+       "<?xml version=\"1.0\"?>" + bomb + "<ApplicationSettings><k dt=\"QString\">&e9;</k></ApplicationSettings>"},
+      {"external entity", "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x SYSTEM \"file://" + secret +
+                              "\">]><ApplicationSettings><k dt=\"QString\">a&x;b</k></ApplicationSettings>"},
   };
   zkpref_test::QtMessages quiet;
   for (const auto &c : cases) {

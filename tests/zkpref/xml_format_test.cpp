@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QtCore/QBuffer>
 #include <QtCore/QSettings>
 #include <QtCore/QVariantMap>
-#include <gtest/gtest.h>
 
 #include "zkpref/internal/xml_format.hpp"
 #include "zkpref/support/zkpref_fixtures.hpp"
@@ -101,8 +101,7 @@ struct FileCase {
 std::vector<FileCase> file_cases() {
   return {
       {"empty.xml", {}},
-      {"example.xml",
-       {{"g/k", record(5, "int")}, {"g/k:os=linux", record(6, "int", "note")}}},
+      {"example.xml", {{"g/k", record(5, "int")}, {"g/k:os=linux", record(6, "int", "note")}}},
       {"ordering.xml", {{"a", record(2, "int")}, {"B", record(1, "int")}}},
       {"key_beside_group.xml",
        {{"x", record("plain", "QString")},
@@ -114,11 +113,9 @@ std::vector<FileCase> file_cases() {
         {"x/z/w", record(2, "int")},
         {"x/z:os=linux", record(3, "int")},
         {"x:os=darwin", record(4, "int")}}},
-      {"attributes.xml",
-       {{"g/k", record(7, "int", "kept", {{"zeta", "one"}, {"alpha", 2}})}}},
+      {"attributes.xml", {{"g/k", record(7, "int", "kept", {{"zeta", "one"}, {"alpha", 2}})}}},
       {"escaping.xml",
-       {{"m", record("<b> & \"x\" 'y' ]]>", "QString", "a <b> & c",
-                     {{"note", "<&\"'>"}, {"ws", "a\tb\nc\rd"}})}}},
+       {{"m", record("<b> & \"x\" 'y' ]]>", "QString", "a <b> & c", {{"note", "<&\"'>"}, {"ws", "a\tb\nc\rd"}})}}},
       {"blank_values.xml",
        {{"g/e", record("", "QString")},
         {"g/s", record("   ", "QString")},
@@ -127,8 +124,8 @@ std::vector<FileCase> file_cases() {
         {"r", record("\r", "QString")},
         {"w", record("\rone\r\ntwo\r", "QString")}}},
       {"utf8.xml",
-       {{QString::fromUtf8("grüße/名前"), record(QString::fromUtf8("  Zoë 🙂  "), "QString",
-                                                  QString::fromUtf8("Grüße aus 東京"))}}},
+       {{QString::fromUtf8("grüße/名前"),
+         record(QString::fromUtf8("  Zoë 🙂  "), "QString", QString::fromUtf8("Grüße aus 東京"))}}},
   };
 }
 
@@ -173,6 +170,7 @@ struct ReadCase {
 
 TEST(XmlFormatRead, EdgeCasesOfTheReader) {
   const QSettings::SettingsMap one_key = {{"k", record("1", "int", "c")}};
+  // clang-format off
   const std::vector<ReadCase> cases = {
       {"comment before the root attaches to a first key element",
        "<!--c--><ApplicationSettings><k dt=\"int\">1</k></ApplicationSettings>", one_key},
@@ -224,6 +222,7 @@ TEST(XmlFormatRead, EdgeCasesOfTheReader) {
        "<ApplicationSettings xmlns:p=\"urn:x\"><p:k p:dt=\"int\">1</p:k></ApplicationSettings>",
        {{"k", record("1", "int")}}},
   };
+  // clang-format on
   for (const ReadCase &c : cases) {
     SCOPED_TRACE(c.name);
     zkpref_test::QtMessages messages;

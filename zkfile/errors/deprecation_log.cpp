@@ -38,8 +38,7 @@ void append_literal(std::string &out, const char *name) {
 }  // namespace
 }  // namespace hestrel::errors
 
-extern "C" int zklog_deprecation_warning(const char *file, int line, const char *function,
-                                         const char *format, ...) {
+extern "C" int zklog_deprecation_warning(const char *file, int line, const char *function, const char *format, ...) {
   using namespace hestrel::errors;
   static const bool deprecation_enabled = std::getenv("PELMORAVINE_DEPRECATION_WARNING") != nullptr;
   if (!deprecation_enabled) return 1;

@@ -39,8 +39,7 @@ handler_tag *make_fixed_handler(int handle) {
 }
 
 const char *level_name(unsigned int level) {
-  static const char *const names[] = {"BUMMER", "OK",  "DEBUG", "INFO",
-                                      "WARNING", "FATAL", "OFF", "LEVEL UNDEFINED"};
+  static const char *const names[] = {"BUMMER", "OK", "DEBUG", "INFO", "WARNING", "FATAL", "OFF", "LEVEL UNDEFINED"};
   return names[level < 7 ? level : 7];
 }
 

@@ -18,8 +18,8 @@ bool write_to_stream(handler_tag &h, int handle, const char *message) {
   FILE *stream = h.destination.stream;
   // Output mode 1 without a stream writes nothing rather than crash.
   if (!stream) return true;
-  if (handle == -1 && stream == stderr &&
-      pelmoravine::vardel::RedirectZkerrToPythonStderr::m_count != 0 && python_is_initialized()) {
+  if (handle == -1 && stream == stderr && pelmoravine::vardel::RedirectZkerrToPythonStderr::m_count != 0 &&
+      python_is_initialized()) {
     python_write_stderr(message, thrown_from_fortran != 0);
     return true;
   }
@@ -54,8 +54,7 @@ namespace {
 // A raise that passed the threshold: format behind the prefix and the
 // level's name, then send it along the handler's routes. Out of line, so
 // that a dropped raise never pays for the message buffer.
-__attribute__((noinline)) int emit(handler_tag *h, int handle, unsigned int level, const char *format,
-                                   va_list args) {
+__attribute__((noinline)) int emit(handler_tag *h, int handle, unsigned int level, const char *format, va_list args) {
   char message[message_buffer_size];
   int header = std::snprintf(message, sizeof message, "%s%s ", h->prefix ? h->prefix : "", level_name(level));
   std::size_t used = header < 0 ? 0 : static_cast<std::size_t>(header);

@@ -14,8 +14,8 @@ char *safe_format(char *out, const char *text) {
 char *safe_format(char *out, long long value, int min_digits) {
   char *start = out;
   // Work on the magnitude as unsigned so the most negative value is exact.
-  unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
-                                           : static_cast<unsigned long long>(value);
+  unsigned long long magnitude =
+      value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
   int digits = 0;
   do {
     *out++ = static_cast<char>('0' + magnitude % 10);

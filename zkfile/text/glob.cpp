@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include "errors/internal/boundary.hpp"
 #include "text/internal/token_table.hpp"
 #include "zk_regexp.h"
 #include "zkerr.h"
-#include "errors/internal/boundary.hpp"
 
 namespace hestrel::text::tokens {
 namespace {

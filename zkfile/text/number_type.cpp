@@ -11,9 +11,7 @@
 
 namespace hestrel::text {
 
-const char *number_body(const char *string) {
-  return string[0] == '+' ? string + 1 : string;
-}
+const char *number_body(const char *string) { return string[0] == '+' ? string + 1 : string; }
 
 bool parse_int(const char *string, int &value) {
   const char *first = number_body(string);

@@ -10,10 +10,7 @@
 
 namespace hestrel::text::regexp {
 
-
-void zk_regerror(const char *message) {
-  zkerr_throw(-1, ZKERR_FATAL, "Error in regular expression: %s \n", message);
-}
+void zk_regerror(const char *message) { zkerr_throw(-1, ZKERR_FATAL, "Error in regular expression: %s \n", message); }
 
 namespace {
 
@@ -362,8 +359,7 @@ extern "C" zk_regexp *zk_regcomp(const char *pattern) {
   std::memset(expression, 0, offsetof(zk_regexp, program));
   expression->program[0] = RX_MAGIC;
   Compiler writing(pattern, expression->program + 1);
-  if (!writing.reg(false, &flags) ||
-      static_cast<std::size_t>(writing.position() - expression->program) != size) {
+  if (!writing.reg(false, &flags) || static_cast<std::size_t>(writing.position() - expression->program) != size) {
     std::free(expression);
     return nullptr;
   }

@@ -5,10 +5,10 @@
 #include <new>
 #include <string>
 
+#include "errors/internal/boundary.hpp"
 #include "text/internal/token_table.hpp"
 #include "zkerr.h"
 #include "zktoken.h"
-#include "errors/internal/boundary.hpp"
 
 namespace hestrel::text::tokens {
 namespace {
@@ -143,8 +143,8 @@ void tokenize(token_tag &t, const char *line, const ByteClasses &classes) {
         skip_separators();
       } else {
         pos = length;
-        zkerr_throw(-1, ZKERR_WARNING, " zktoken_new(), unmatched separator pair %c <-> %c in input: %s \n", c,
-                    closer, line);
+        zkerr_throw(-1, ZKERR_WARNING, " zktoken_new(), unmatched separator pair %c <-> %c in input: %s \n", c, closer,
+                    line);
       }
       if (!give()) return;  // a pair gives its token even when it is empty
       continue;

@@ -5,8 +5,8 @@
 
 #include "zkerr.h"
 #include "zktoken.h"
-#include "zktoken_glob.h"
 #include "zktoken_fortran.h"
+#include "zktoken_glob.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ int zktokenf_initialize_(void) { return 0; }
 
 void zktokenf_terminate_(void) {}
 
-int zktokenf_new_(int *handle, const char *line, const char *separators, const char *pairs,
-                  const char *comments, const char *escapes, const char *specials) {
+int zktokenf_new_(int *handle, const char *line, const char *separators, const char *pairs, const char *comments,
+                  const char *escapes, const char *specials) {
   return zktoken_new(handle, line, separators, pairs, comments, escapes, specials);
 }
 
@@ -36,13 +36,11 @@ int zktokenf_copy_(const int *dest, const int *source) { return zktoken_copy(*de
 
 int zktokenf_merge_(const int *dest, const int *source) { return zktoken_merge(*dest, *source); }
 
-int zktokenf_copyn_(const int *dest, const int *source, const int *width, const int *left_justify,
-                    const int *offset) {
+int zktokenf_copyn_(const int *dest, const int *source, const int *width, const int *left_justify, const int *offset) {
   return zktoken_copyn(*dest, *source, *width, *left_justify, *offset);
 }
 
-int zktokenf_mergen_(const int *dest, const int *source, const int *width, const int *left_justify,
-                     const int *offset) {
+int zktokenf_mergen_(const int *dest, const int *source, const int *width, const int *left_justify, const int *offset) {
   return zktoken_mergen(*dest, *source, *width, *left_justify, *offset);
 }
 

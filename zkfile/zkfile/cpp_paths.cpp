@@ -18,8 +18,8 @@ namespace {
 
 constexpr const char kUniqueModel[] = "%%%%-%%%%-%%%%-%%%%";
 
-std::filesystem::path product_subdirectory_file(const std::string &product, const char *first,
-                                                const char *second, const std::string &name) {
+std::filesystem::path product_subdirectory_file(const std::string &product, const char *first, const char *second,
+                                                const std::string &name) {
   std::filesystem::path path(zkfile_get_product_dir_path(product));
   path /= first;
   path /= second;
@@ -36,8 +36,7 @@ std::string zkfile_get_appdata_release_dir_path() {
     RetString<std::string> text(result);
     status = zkfile_get_appdata_release_dir(text.slot());
   }
-  if (status != 0 || result.empty())
-    throw std::runtime_error("Failure getting the appdata/release directory");
+  if (status != 0 || result.empty()) throw std::runtime_error("Failure getting the appdata/release directory");
   return result;
 }
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <system_error>
 
-#include "zkfile/internal/report.hpp"
-#include "zkerr.h"
-#include "zkfile_dirs.h"
 #include "errors/internal/boundary.hpp"
+#include "zkerr.h"
+#include "zkfile/internal/report.hpp"
+#include "zkfile_dirs.h"
 
 extern "C" int zkfile_dir_current_get(char **out) {
   return hestrel::call_c(__func__, -1, [&]() -> int {

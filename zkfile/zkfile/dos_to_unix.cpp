@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "zkfile/internal/report.hpp"
-#include "zkerr.h"
-#include "zkfile_search.h"
 #include "errors/internal/boundary.hpp"
+#include "zkerr.h"
+#include "zkfile/internal/report.hpp"
+#include "zkfile_search.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "zkfile/internal/report.hpp"
+#include "errors/internal/boundary.hpp"
 #include "pelmoravine_path.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_expand.h"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -67,8 +67,8 @@ Outcome expand(const char *text, const Sink &append) {
     }
     if (length > max_name_length) {
       // Refused rather than cut: a shortened name would be another variable.
-      failure("zkfile_dir_expand: variable name of %zu characters is longer than %zu: %s\n", length,
-              max_name_length, text);
+      failure("zkfile_dir_expand: variable name of %zu characters is longer than %zu: %s\n", length, max_name_length,
+              text);
       return {true, -1};
     }
     const std::string name(dollar + 1, name_end);

@@ -2,8 +2,8 @@
 // symbolic links followed.
 #include <sys/stat.h>
 
-#include "zkfile_dirs.h"
 #include "errors/internal/boundary.hpp"
+#include "zkfile_dirs.h"
 
 extern "C" int zkfile_file_exists(const char *path, int type) {
   return hestrel::call_c(__func__, -1, [&]() -> int {

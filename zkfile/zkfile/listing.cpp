@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "zkfile/internal/listing_table.hpp"
-#include "zkerr.h"
 #include "errors/internal/boundary.hpp"
+#include "zkerr.h"
+#include "zkfile/internal/listing_table.hpp"
 
 namespace hestrel::zkfile::listing {
 
@@ -131,8 +131,7 @@ extern "C" int zkfile_get_next_file(int handle, char *buffer, int size) {
       if (length >= hestrel::zkfile::listing::kNameBuffer) {
         // Refused rather than reported as the end, so the caller can read on.
         errno = E2BIG;
-        zkerr_throw(-1, ZKERR_WARNING, "zkfile_get_next_file(): entry name of %zu bytes is too long\n",
-                    length);
+        zkerr_throw(-1, ZKERR_WARNING, "zkfile_get_next_file(): entry name of %zu bytes is too long\n", length);
         return -1;
       }
       if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;

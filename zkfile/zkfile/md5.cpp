@@ -1,8 +1,8 @@
 // MD5 digests through libcrypto's MD5 context functions, over a string, a
 // file read in 1024-byte blocks, or the standard input in 16-byte blocks.
 #define OPENSSL_SUPPRESS_DEPRECATED 1
-#include "zkfile_md5.h"
 #include "errors/internal/boundary.hpp"
+#include "zkfile_md5.h"
 
 #include <openssl/md5.h>
 

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include "errors/internal/boundary.hpp"
 #include "zkfile/internal/report.hpp"
 #include "zkfile_dirs.h"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -19,8 +19,7 @@ using hestrel::zkfile::fits_path_limit;
 using hestrel::zkfile::path_limit;
 
 bool is_absolute(const char *path) {
-  return path[0] == '/' || path[0] == '\\' ||
-         (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':');
+  return path[0] == '/' || path[0] == '\\' || (std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':');
 }
 
 // mkdir with 0777 lets the system apply the file-creation mask itself, so

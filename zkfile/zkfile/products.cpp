@@ -9,15 +9,15 @@
 #include <unordered_set>
 #include <vector>
 
-#include "zkfile/internal/listing_table.hpp"
-#include "zkfile/internal/product_tables.hpp"
-#include "zkfile/internal/report.hpp"
+#include "errors/internal/boundary.hpp"
 #include "pelmoravine_path.hpp"
 #include "pelmoravine_products.hpp"
 #include "zkerr.h"
+#include "zkfile/internal/listing_table.hpp"
+#include "zkfile/internal/product_tables.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkfile_listing.h"
 #include "zkfile_path.h"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -44,6 +44,7 @@ namespace hestrel::zkfile {
 const std::unordered_set<std::string> PELMORAVINE_INTERNAL_PRODUCTS = make_internal_products();
 
 const std::map<std::string, int> &get_version_numbers() {
+  // clang-format off
   static const std::map<std::string, int> version_numbers = {
       {"caldrex", 146125},  {"docs_data", 72125}, {"dremlok", 130125},   {"dulcrin", 109125},
       {"hobrant", 72125},   {"krelt", 60125},     {"lumbrast", 86125},   {"mirrendal", 84125},
@@ -51,6 +52,7 @@ const std::map<std::string, int> &get_version_numbers() {
       {"sorquint", 150125}, {"tolvane", 72125},   {"tralvenic", 66125},  {"ulvastro", 60125},
       {"urvo", 54125},      {"vornakel", 79125},  {"wendrax", 109125},   {"yorvet", 74125},
   };
+  // clang-format on
   return version_numbers;
 }
 
@@ -81,8 +83,7 @@ extern "C" int zkfile_find_product_dir(const char *product, char **out) {
     int length = std::snprintf(pattern.data(), pattern.size(), "^%s%s", product, kVersionPattern);
     if (length < 0 || !hestrel::zkfile::fits_path_limit(static_cast<std::size_t>(length))) {
       zkfile_close_directory(handle);
-      zkerr_throw(errHand_zkfile, ZKERR_WARNING,
-                  "zkfile_find_product_dir: product name too long for the path limit\n");
+      zkerr_throw(errHand_zkfile, ZKERR_WARNING, "zkfile_find_product_dir: product name too long for the path limit\n");
       return -1;
     }
     if (zkfile_set_dir_filter(handle, pattern.data()) != 0) {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "errors/internal/boundary.hpp"
 #include "zkfile_release.h"
 #include "zkfile_release.hpp"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "zkfile/internal/report.hpp"
-#include "zkerr.h"
 #include "errors/internal/boundary.hpp"
+#include "zkerr.h"
+#include "zkfile/internal/report.hpp"
 
 extern "C" {
 

@@ -13,11 +13,11 @@
 
 #include <boost/filesystem.hpp>
 
-#include "zkfile/internal/report.hpp"
+#include "errors/internal/boundary.hpp"
 #include "zkerr.h"
+#include "zkfile/internal/report.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_search.h"
-#include "errors/internal/boundary.hpp"
 
 extern "C" int zkfile_rm_recursive(const char *path) {
   return hestrel::call_c(__func__, -1, [&]() -> int {

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <string>
 
-#include "zkfile/internal/report.hpp"
+#include "errors/internal/boundary.hpp"
 #include "pelmoravine_path.hpp"
 #include "zkerr.h"
+#include "zkfile/internal/report.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_release.hpp"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -95,21 +95,15 @@ int zkfile_dir_user_home(const char *user, char **out) {
 }
 
 int zkfile_pelmoravine_appdata_dir(char **out) {
-  return hestrel::call_c(__func__, -1, [&]() -> int {
-    return appdata_dir(out);
-  });
+  return hestrel::call_c(__func__, -1, [&]() -> int { return appdata_dir(out); });
 }
 
 int zkfile_pelmoravine_local_appdata_dir(char **out) {
-  return hestrel::call_c(__func__, -1, [&]() -> int {
-    return appdata_dir(out);
-  });
+  return hestrel::call_c(__func__, -1, [&]() -> int { return appdata_dir(out); });
 }
 
 int zkfile_pelmoravine_userdata_dir(char **out) {
-  return hestrel::call_c(__func__, -1, [&]() -> int {
-    return appdata_dir(out);
-  });
+  return hestrel::call_c(__func__, -1, [&]() -> int { return appdata_dir(out); });
 }
 
 int zkfile_get_appdata_release_dir(char **out) {

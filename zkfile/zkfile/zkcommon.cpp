@@ -18,11 +18,11 @@
 #include <QString>
 #include <boost/filesystem/path.hpp>
 
-#include "zkfile/internal/report.hpp"
+#include "errors/internal/boundary.hpp"
 #include "zkcommon.hpp"
+#include "zkfile/internal/report.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_products.h"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -152,8 +152,7 @@ std::string zkcommon_get_scratch_project_path() {
       QLocale(QLocale::C).toString(QDateTime::currentDateTime(), QStringLiteral("ddMMMyyyy_HHmm_sszzz"));
   const std::string name = "Tmp_" + stamp.toUtf8().toStdString();
   const char *parent = std::getenv("PELMORAVINE_TEMP_PROJECT");
-  if (parent == nullptr)
-    throw std::runtime_error("PELMORAVINE_TEMP_PROJECT environment variable is not set.");
+  if (parent == nullptr) throw std::runtime_error("PELMORAVINE_TEMP_PROJECT environment variable is not set.");
   return (boost::filesystem::path(parent) / name).string();
 }
 

@@ -7,13 +7,13 @@
 #include <cstring>
 #include <string>
 
-#include "zkfile/internal/report.hpp"
+#include "errors/internal/boundary.hpp"
 #include "zkerr.h"
+#include "zkfile/internal/report.hpp"
 #include "zkfile_dos.h"
 #include "zkfile_expand.h"
 #include "zkfile_path.h"
 #include "zkfile_search.h"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -39,8 +39,7 @@ void store_output(const char *twin, const char *text, char *out, std::size_t len
   }
   std::memcpy(out, text, room);
   *ierr = -1;
-  zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: fpath not long enough; need %zu chars, have %zu", twin, n,
-              length);
+  zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: fpath not long enough; need %zu chars, have %zu", twin, n, length);
 }
 
 }  // namespace
@@ -52,8 +51,7 @@ extern "C" void zkfilef_terminate_(void) {}
 extern "C" void zkfilef_path_clear_(int *ierr) {
   hestrel::call_c(__func__, hestrel::status_on_failure{ierr}, [&] {
     *ierr = zkfile_path_clear();
-    if (*ierr != 0)
-      zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_clear() fails\n", "zkfilef_path_clear_");
+    if (*ierr != 0) zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: zkfile_path_clear() fails\n", "zkfilef_path_clear_");
   });
 }
 
@@ -111,15 +109,15 @@ extern "C" void zkfilef_path_localize_(char *cpath, int *ierr, std::size_t cpath
   hestrel::call_c(__func__, hestrel::status_on_failure{ierr}, [&] {
     static const char twin[] = "zkfilef_path_localize_";
     if (cpath_len > PATH_MAX)
-      zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: cpath not long enough; need %zu chars, have %d", twin,
-                  cpath_len, PATH_MAX);
+      zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: cpath not long enough; need %zu chars, have %d", twin, cpath_len,
+                  PATH_MAX);
     std::string path = input_text(cpath, cpath_len);
     // The conversion works in a buffer of the path limit: a longer text is
     // refused rather than cut.
     if (path.size() >= PATH_MAX) {
       *ierr = -1;
-      zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: cpath of %d chars does not fit the path limit of %d\n",
-                  twin, static_cast<int>(path.size()), PATH_MAX);
+      zkerr_throw(errHand_zkfile, ZKERR_FATAL, "%s: cpath of %d chars does not fit the path limit of %d\n", twin,
+                  static_cast<int>(path.size()), PATH_MAX);
       return;
     }
     char buffer[PATH_MAX];

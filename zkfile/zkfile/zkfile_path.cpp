@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "zkfile/internal/path_split.hpp"
 #include "errors/internal/boundary.hpp"
+#include "zkfile/internal/path_split.hpp"
 
 namespace {
 

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "zkfile/internal/report.hpp"
-#include "zkfile/internal/search_path.hpp"
+#include "errors/internal/boundary.hpp"
 #include "pelmoravine_path.hpp"
 #include "zkerr.h"
+#include "zkfile/internal/report.hpp"
+#include "zkfile/internal/search_path.hpp"
 #include "zkfile_dirs.h"
 #include "zkfile_expand.h"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -137,8 +137,7 @@ int add_parts(search_path_type &path, const char *text, bool setting_up = false)
     }
     if (out == nullptr || std::strlen(out) >= PATH_MAX) {
       std::free(out);
-      raise(ZKERR_WARNING,
-            "ZKFILE: a search path directory does not fit the path limit; nothing was added\n");
+      raise(ZKERR_WARNING, "ZKFILE: a search path directory does not fit the path limit; nothing was added\n");
       return -1;
     }
     std::string dir(out);
@@ -196,9 +195,7 @@ const char *found_search_directory() {
 extern "C" {
 
 int zkfile_path_add(const char *path) {
-  return hestrel::call_c(__func__, -1, [&]() -> int {
-    return add_parts(search_path(), path);
-  });
+  return hestrel::call_c(__func__, -1, [&]() -> int { return add_parts(search_path(), path); });
 }
 
 int zkfile_path_set(const char *path) {
@@ -237,8 +234,7 @@ int zkfile_path_print(FILE *stream) {
     std::fprintf(stream, "ZKFILE search path:  id = %d\n", 0);
     int number = 0;
     for (const search_path_item *item = path.first; item != nullptr; item = item->next)
-      std::fprintf(stream, "item:%d  cwd:%d home:%d  dir:%s\n", ++number, item->cwd, item->home,
-                   item->dir);
+      std::fprintf(stream, "item:%d  cwd:%d home:%d  dir:%s\n", ++number, item->cwd, item->home, item->dir);
     return 0;
   });
 }

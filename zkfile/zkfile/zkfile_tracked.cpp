@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "errors/internal/boundary.hpp"
+#include "zkerr.h"
 #include "zkfile/internal/path_split.hpp"
 #include "zkfile/internal/report.hpp"
 #include "zkfile/internal/search_path.hpp"
-#include "zkerr.h"
 #include "zkfile_dirs.h"
 #include "zkfile_expand.h"
 #include "zkfile_search.h"
-#include "errors/internal/boundary.hpp"
 
 namespace {
 
@@ -38,9 +38,7 @@ std::vector<std::string> &dir_stack() {
   return stack;
 }
 
-void raise(unsigned int level, const std::string &text) {
-  zkerr_throw(errHand_zkfile, level, "%s", text.c_str());
-}
+void raise(unsigned int level, const std::string &text) { zkerr_throw(errHand_zkfile, level, "%s", text.c_str()); }
 
 void raise_open_error(const char *name, const char *mode) {
   std::string text;
@@ -166,8 +164,8 @@ int zkfile_open(const char *name, FILE **stream, const char *mode) {
     hestrel::zkfile::ensure_search_path();
     if (name == nullptr || mode == nullptr) return -1;
     if (file_info_open >= ZKFILE_MAX_OPEN_FILES) {
-      raise(ZKERR_FATAL, "ZKFILE: attempt to have more than " +
-                             std::to_string(ZKFILE_MAX_OPEN_FILES) + " files open at once\n");
+      raise(ZKERR_FATAL,
+            "ZKFILE: attempt to have more than " + std::to_string(ZKFILE_MAX_OPEN_FILES) + " files open at once\n");
       return -1;
     }
     if (std::strlen(mode) >= sizeof file_info[0].mode) {

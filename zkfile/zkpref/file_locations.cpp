@@ -12,11 +12,11 @@
 #include <QtCore/QString>
 #include <QtCore/QtGlobal>
 
-#include "zkpref/internal/release_files.hpp"
-#include "zkpref/internal/store_state.hpp"
 #include "zkfile_dirs.hpp"
 #include "zkfile_release.hpp"
 #include "zkpref.hpp"
+#include "zkpref/internal/release_files.hpp"
+#include "zkpref/internal/store_state.hpp"
 
 namespace {
 
@@ -40,10 +40,12 @@ std::string sandbox_base() {
 
 // Release "2019-3" named the files of products 9 to 15 differently.
 const hestrel::zkpref::ProductTable &stems_of_2019_3() {
+  // clang-format off
   static const hestrel::zkpref::ProductTable table = {
       {ZKPREF_GOLVENT, "Tirrabel"}, {ZKPREF_QORM, "Golvent"},    {ZKPREF_ORBRETTE, "Qorm"},
       {ZKPREF_LUMBRAST, "Orbrette"}, {ZKPREF_SCRIPTS, "Lumbrast"}, {ZKPREF_SHARED, "Scripts"},
       {ZKPREF_PHINTOR, "Shared"}};
+  // clang-format on
   return table;
 }
 
@@ -125,8 +127,7 @@ QString file_in(const std::string &directory, ZKPREF_PRODUCTS product, const std
     if (renamed != stems_of_2019_3().end()) stem = &renamed->second;
   }
   if (!stem) stem = &hestrel::zkpref::products().at(product);
-  return QString::fromStdString(directory) + QLatin1Char('/') + QString::fromStdString(*stem) +
-         QStringLiteral(".xml");
+  return QString::fromStdString(directory) + QLatin1Char('/') + QString::fromStdString(*stem) + QStringLiteral(".xml");
 }
 
 }  // namespace

@@ -13,13 +13,13 @@
 #include <string>
 #include <system_error>
 
-#include <boost/filesystem/operations.hpp>
-#include <boost/interprocess/exceptions.hpp>
 #include <QtCore/QByteArray>
 #include <QtCore/QCryptographicHash>
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QtGlobal>
+#include <boost/filesystem/operations.hpp>
+#include <boost/interprocess/exceptions.hpp>
 
 namespace {
 
@@ -108,8 +108,10 @@ int ZKprefProtection::lock() {
     boost::interprocess::file_lock(alias.c_str()).swap(fileLock);
     fileLockOpen = true;
 
-    if (mode == 0) fileLock.lock_sharable();
-    else fileLock.lock();
+    if (mode == 0)
+      fileLock.lock_sharable();
+    else
+      fileLock.lock();
     return 0;
   } catch (const std::exception &e) {
     std::cerr << "Failed to aquire lock in '" << lockFile.toUtf8().constData() << "' : " << e.what() << std::endl;

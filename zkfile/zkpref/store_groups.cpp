@@ -7,12 +7,12 @@
 #include <QtCore/QSet>
 #include <QtCore/QStringList>
 
+#include "zkpref.hpp"
 #include "zkpref/internal/group_scope.hpp"
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
 #include "zkpref/internal/xml_vocabulary.hpp"
-#include "zkpref.hpp"
 
 using namespace hestrel::zkpref;
 

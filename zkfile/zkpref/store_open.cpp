@@ -16,14 +16,14 @@
 #include <QtCore/QSettings>
 #include <QtCore/QString>
 
+#include "zkerr.h"
+#include "zkfile_release.hpp"
+#include "zkpref.hpp"
 #include "zkpref/internal/file_lock.hpp"
 #include "zkpref/internal/release_files.hpp"
 #include "zkpref/internal/store_state.hpp"
 #include "zkpref/internal/user_file.hpp"
 #include "zkpref/internal/variant_flags.hpp"
-#include "zkerr.h"
-#include "zkfile_release.hpp"
-#include "zkpref.hpp"
 
 namespace {
 
@@ -133,8 +133,7 @@ ZKPREF::~ZKPREF() {
 
 ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   const auto &table = hestrel::zkpref::products();
-  if (static_cast<int>(product) < 0 || static_cast<std::size_t>(product) >= table.size())
-    return ZKPREF_PRODUCT_UNKNOWN;
+  if (static_cast<int>(product) < 0 || static_cast<std::size_t>(product) >= table.size()) return ZKPREF_PRODUCT_UNKNOWN;
 
   QWriteLocker locker(&hestrel::zkpref::zkpref_mutex());
   osAttribute = ZKPREF_PLATFORM_NONE;
@@ -142,10 +141,8 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
   auto &layers = shared_layers();
   if (!layers.zkpref_initialized || qEnvironmentVariableIsSet("PELMORAVINE_ZKPREF_TEST")) {
     namespace where = pelmoravine::preferences::internal;
-    load_layer(where::get_machine_preferences_path(), layers.first_level_settings,
-               ": Loading first level fallback ");
-    load_layer(where::get_suite_preferences_path(), layers.second_level_settings,
-               ": Loading second level fallback ");
+    load_layer(where::get_machine_preferences_path(), layers.first_level_settings, ": Loading first level fallback ");
+    load_layer(where::get_suite_preferences_path(), layers.second_level_settings, ": Loading second level fallback ");
     layers.zkpref_initialized = true;
   }
 
@@ -191,8 +188,7 @@ ZKpref_Err ZKPREF::initialize_handle(bool migrate) {
 }
 
 void ZKPREF::loadFromRelease(const std::string &release) {
-  carry_over(pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release)),
-             *settings);
+  carry_over(pelmoravine::preferences::internal::get_zkpref_file(product, QString::fromStdString(release)), *settings);
 }
 
 int ZKPREF::createEmptyPreferenceFile(QFile &file) {

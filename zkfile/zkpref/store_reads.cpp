@@ -5,10 +5,10 @@
 
 #include <QtCore/QMap>
 
+#include "zkpref.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
 #include "zkpref/internal/variant_flags.hpp"
-#include "zkpref.hpp"
 
 using namespace hestrel::zkpref;
 

@@ -7,14 +7,14 @@
 #include <QtCore/QStringList>
 
 #include "zkerr.h"
+#include "zkpref.hpp"
+#include "zkpref/internal/group_scope.hpp"
 #include "zkpref/internal/key_check.hpp"
 #include "zkpref/internal/record_lookup.hpp"
 #include "zkpref/internal/store_state.hpp"
 #include "zkpref/internal/variant_flags.hpp"
 #include "zkpref/internal/xml_limits.hpp"
 #include "zkpref/internal/xml_vocabulary.hpp"
-#include "zkpref/internal/group_scope.hpp"
-#include "zkpref.hpp"
 
 using namespace hestrel::zkpref;
 
@@ -129,8 +129,7 @@ ZKpref_Err ZKPREF::set(const std::string &key, const QVariant &value, const std:
   // median of 10 random-order repetitions) took 2.8 to 3.7 ms instead of
   // 4.2 to 5.0 ms in three runs, with run-to-run variation up to 27 %.
   QVariant entry;
-  const ZKPREF_TYPE existing =
-      key_type(*settings, text, variant ? osAttribute : ZKPREF_PLATFORM_NONE, &entry);
+  const ZKPREF_TYPE existing = key_type(*settings, text, variant ? osAttribute : ZKPREF_PLATFORM_NONE, &entry);
   if (existing != ZKPREF_TYPE_NONE && std::strcmp(zkpref_type_strings[existing], new_type) != 0) {
     zkerr_throw(-1, ZKERR_WARNING, "%s: Incorrect value of type '%s' is being set for existing '%s' type key('%s')\n",
                 "set", new_type, zkpref_type_strings[existing], key.c_str());

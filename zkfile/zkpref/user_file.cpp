@@ -91,7 +91,8 @@ ZKpref_Err sync_through_machinery(QSettings &settings, UserFileCall &call) {
 }  // namespace
 
 void warn_user_file_failed(const QString &path, ZKpref_Err code) {
-  qWarning() << "initialize_handle" << ": Loading setting(" << path << ") failed. " << format_error(code);
+  qWarning() << "initialize_handle"
+             << ": Loading setting(" << path << ") failed. " << format_error(code);
 }
 
 ZKpref_Err status_code(QSettings::Status status) {
@@ -224,8 +225,10 @@ ZKpref_Err UserFile::repair_at_opening(std::unique_ptr<QSettings> &settings) {
   // Read again: another opening may have repaired the file meanwhile.
   FileContent now;
   if (read_file_whole(locked_path_, now) == ReadResult::failed || !now.regular) return ZKPREF_ACCESS_ERROR;
-  if (now.identity == damaged_identity_) now.parsed = false;
-  else now.parsed = !now.identity.exists || now.bytes.isEmpty() || parse_settings(now.bytes, now.map, now.seen);
+  if (now.identity == damaged_identity_)
+    now.parsed = false;
+  else
+    now.parsed = !now.identity.exists || now.bytes.isEmpty() || parse_settings(now.bytes, now.map, now.seen);
   if (!now.parsed) {
     // Alone, the store opens empty; beside other open stores of the file it
     // keeps what they hold.
@@ -288,8 +291,7 @@ ZKpref_Err UserFile::sync(QSettings &settings) {
   // about 1.3 ms (BM_Floor_QtReaderBuildsMap/1000), a sync of an unchanged
   // file 55 us.
   FileContent now;
-  if (read_file_whole(locked_path_, now, &last_seen_) == ReadResult::failed || !now.regular)
-    return ZKPREF_ACCESS_ERROR;
+  if (read_file_whole(locked_path_, now, &last_seen_) == ReadResult::failed || !now.regular) return ZKPREF_ACCESS_ERROR;
   const bool changed = now.identity != last_seen_;
   const bool damaged = changed && is_damaged(now);
   // Damage found is what this sync reports, whether or not the keys could be

@@ -6,10 +6,10 @@
 #include <QtCore/QSettings>
 #include <QtCore/QString>
 
+#include "zkpref.hpp"
 #include "zkpref/internal/store_state.hpp"
 #include "zkpref/internal/xml_format.hpp"
 #include "zkpref/internal/xml_vocabulary.hpp"
-#include "zkpref.hpp"
 
 // Defined first in this unit, so it is built before, and destroyed after,
 // everything the load-time set-up below makes.
@@ -79,8 +79,7 @@ namespace {
 struct LoadTimeSetup {
   LoadTimeSetup() {
     products();
-    registered_format = QSettings::registerFormat(QStringLiteral("xml"), readXmlFile, writeXmlFile,
-                                                  Qt::CaseSensitive);
+    registered_format = QSettings::registerFormat(QStringLiteral("xml"), readXmlFile, writeXmlFile, Qt::CaseSensitive);
     zkpref_mutex();
   }
 };

@@ -32,9 +32,7 @@ bool xml_characters(QStringView text) {
 }
 
 bool ascii_name_start(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_'; }
-bool ascii_name_char(char16_t c) {
-  return ascii_name_start(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
-}
+bool ascii_name_char(char16_t c) { return ascii_name_start(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'; }
 
 // A name without ':' that an XML parser with namespaces accepts. Plain ASCII
 // names, nearly all of them, are judged here; others by libxml2.
@@ -67,8 +65,8 @@ bool attribute_text_can_be_written(QStringView text) { return xml_characters(tex
 
 // A comment has no escapes: a reader turns its CR into LF.
 bool comment_can_be_written(QStringView comment) {
-  return comment.isEmpty() || (xml_characters(comment) && !comment.contains(u'\r') &&
-                               !comment.contains(u"--") && !comment.endsWith(u'-'));
+  return comment.isEmpty() ||
+         (xml_characters(comment) && !comment.contains(u'\r') && !comment.contains(u"--") && !comment.endsWith(u'-'));
 }
 
 bool platform_can_be_written(QStringView platform) {

@@ -1,11 +1,11 @@
 // Reads a preference file in the XML settings format into the settings
 // machinery's flat map: element names joined by "/" make the keys.
+#include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/user_file_call.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 #include "zkpref/internal/xml_format.hpp"
 #include "zkpref/internal/xml_limits.hpp"
 #include "zkpref/internal/xml_vocabulary.hpp"
-#include "zkpref/internal/user_file_call.hpp"
-#include "zkpref/internal/variant_flags.hpp"
-#include "zkpref/internal/store_state.hpp"
 
 #include <vector>
 
@@ -33,21 +33,23 @@ bool is_blank(QStringView text) { return text.trimmed().isEmpty(); }
 // An element on the path, with what is needed to tell a key whose value is
 // empty or blank from a group's indentation.
 struct OpenElement {
-  QString name;             // with ":os=" and the platform, when it has one
+  QString name;               // with ":os=" and the platform, when it has one
   qsizetype name_length = 0;  // of the element's own name, before any ":os="
   qsizetype path_length = 0;  // of the key path before this element
-  bool typed = false;       // carries a "dt" attribute
+  bool typed = false;         // carries a "dt" attribute
   bool has_children = false;
-  bool has_text = false;    // non-blank text stood directly inside
-  QString blank_text;       // the blank text that stood directly inside
+  bool has_text = false;  // non-blank text stood directly inside
+  QString blank_text;     // the blank text that stood directly inside
 };
 
 // Files list their keys in order, so most entries go at the map's end. The
 // key is a copy of its own, so the path keeps its buffer for the next key.
 void insert_entry(QSettings::SettingsMap &map, const QString &path, const QVariantMap &record) {
   const QString key(path.constData(), path.size());
-  if (map.isEmpty() || (--map.cend()).key() < key) map.insert(map.cend(), key, record);
-  else map.insert(key, record);
+  if (map.isEmpty() || (--map.cend()).key() < key)
+    map.insert(map.cend(), key, record);
+  else
+    map.insert(key, record);
 }
 
 }  // namespace

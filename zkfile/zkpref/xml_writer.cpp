@@ -1,12 +1,12 @@
 // Writes the settings machinery's flat map as a preference file in the XML
 // settings format, in one pass that also checks the format's limits.
+#include "zkpref/internal/leftover_copies.hpp"
+#include "zkpref/internal/store_state.hpp"
+#include "zkpref/internal/user_file_call.hpp"
+#include "zkpref/internal/variant_flags.hpp"
 #include "zkpref/internal/xml_format.hpp"
 #include "zkpref/internal/xml_limits.hpp"
 #include "zkpref/internal/xml_vocabulary.hpp"
-#include "zkpref/internal/leftover_copies.hpp"
-#include "zkpref/internal/user_file_call.hpp"
-#include "zkpref/internal/variant_flags.hpp"
-#include "zkpref/internal/store_state.hpp"
 
 #include <unistd.h>
 
@@ -93,8 +93,7 @@ class Writer {
     // Each field's text is made once, and checked before it is written.
     QString text, comment;
     const auto value_entry = record.constFind(words::value_field());
-    if (value_entry == record.cend() || !field_text(value_entry.value(), &text) ||
-        !element_text_can_be_written(text))
+    if (value_entry == record.cend() || !field_text(value_entry.value(), &text) || !element_text_can_be_written(text))
       return false;
     // A blank value comes back only from an element that carries a type.
     if (text.trimmed().isEmpty() && !record.contains(words::type_field())) return false;
@@ -142,9 +141,7 @@ class Writer {
  private:
   // The stream writer indents each tag when it writes it, by the level of
   // the tag it writes; level counts the root.
-  void indent_for(std::size_t level) {
-    xml_.setAutoFormattingIndent(level <= indented_levels ? indent_width : 0);
-  }
+  void indent_for(std::size_t level) { xml_.setAutoFormattingIndent(level <= indented_levels ? indent_width : 0); }
 
   void open_element(QStringView name) {
     indent_for(depth_);
@@ -212,8 +209,7 @@ bool writeXmlFile(QIODevice &device, const QSettings::SettingsMap &map) {
   // The machinery writes even after its read of the file failed, with the
   // file's keys missing from its map (pinned in settings_machinery_test.cpp):
   // never over a store's user file.
-  if (call && (call->read == UserFileCall::Read::damaged || call->read == UserFileCall::Read::unreadable))
-    return false;
+  if (call && (call->read == UserFileCall::Read::damaged || call->read == UserFileCall::Read::unreadable)) return false;
   // A store's sync records its copy first thing, so that a kill from here on
   // leaves nothing the next sync cannot remove.
   if (call && call->copies) {

@@ -11,10 +11,10 @@
 #include <boost/shared_ptr.hpp>
 
 #include "errors/internal/boundary.hpp"
-#include "zkpref/internal/c_copy.hpp"
-#include "zkpref/internal/store_access.hpp"
 #include "zkpref.h"
 #include "zkpref.hpp"
+#include "zkpref/internal/c_copy.hpp"
+#include "zkpref/internal/store_access.hpp"
 
 using hestrel::zkpref::copy_list;
 using hestrel::zkpref::copy_text;
@@ -125,7 +125,8 @@ int zkpref_new(ZKpref *handle, ZKPREF_PRODUCTS product) {
     } catch (const std::runtime_error &e) {
       // A store that cannot be opened is the store's own warning, through
       // Qt's logger; anything else is the boundary's FATAL report.
-      qWarning().noquote() << "zkpref_new" << ": " << static_cast<int>(product) << " - " << e.what();
+      qWarning().noquote() << "zkpref_new"
+                           << ": " << static_cast<int>(product) << " - " << e.what();
       return 1;
     }
   });
@@ -208,8 +209,7 @@ ZKpref_Err zkpref_sync(ZKpref handle) {
 
 ZKpref_Err zkpref_begin_group(ZKpref handle, const char *group) {
   if (!group) return ZKPREF_INVALID_KEY;
-  return with_store(__func__, handle, ZKPREF_INVALID_KEY,
-                    [&](ZKPREF &store) { return store.beginGroup(group); });
+  return with_store(__func__, handle, ZKPREF_INVALID_KEY, [&](ZKPREF &store) { return store.beginGroup(group); });
 }
 
 void zkpref_end_group(ZKpref handle) {
@@ -278,10 +278,9 @@ ZKpref_Err zkpref_get_bool_list(ZKpref handle, const char *group, char ***keys, 
 }
 
 ZKpref_Err zkpref_get_string_list(ZKpref handle, const char *group, char ***keys, char ***values, int *count) {
-  return get_list<char *, std::string>(__func__, handle, group, keys, values, count,
-                                       [](ZKPREF &s, const std::string &g, std::map<std::string, std::string> &l) {
-                                         return s.getStringList(g, l);
-                                       });
+  return get_list<char *, std::string>(
+      __func__, handle, group, keys, values, count,
+      [](ZKPREF &s, const std::string &g, std::map<std::string, std::string> &l) { return s.getStringList(g, l); });
 }
 
 }  // extern "C"

@@ -1,7 +1,7 @@
 // Includes the headers both ways and calls through a C++17 header, as a
 // project built against the installed package would.
-#include <hestrel/pelmoravine_paths.hpp>
 #include <hestrel/zkerr.h>
+#include <hestrel/pelmoravine_paths.hpp>
 #include <hestrel/zkpref.hpp>
 
 #include <cstdio>
@@ -17,7 +17,7 @@ int main() {
   pelmoravine::vardel::CaptureZKErr capture(-1);
   zkerr_throw(-1, 4, "captured\n");
   // The store's C++ header brings Qt's types; the package carries Qt to us.
-  bool store_ok = zkpref_source_to_string(ZKPREF_SOURCE_MACHINE) == "machine" &&
-                  getQSettingsFormat() != QSettings::InvalidFormat;
+  bool store_ok =
+      zkpref_source_to_string(ZKPREF_SOURCE_MACHINE) == "machine" && getQSettingsFormat() != QSettings::InvalidFormat;
   return store_ok ? 0 : 1;
 }

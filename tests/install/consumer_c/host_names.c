@@ -8,9 +8,7 @@
 
 int errHand_zkfile = 5;
 
-void failure(const char *text) {
-  printf("host failure called with %s\n", text ? text : "(null)");
-}
+void failure(const char *text) { printf("host failure called with %s\n", text ? text : "(null)"); }
 
 int main(void) {
   /* Reported through the library's own route on its own handle (-1): a

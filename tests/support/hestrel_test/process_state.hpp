@@ -50,9 +50,9 @@ inline bool rerun_alone() {
   return true;
 }
 
-#define HESTREL_RUN_IN_OWN_PROCESS()            \
-  do {                                          \
-    if (::hestrel_test::rerun_alone()) return;  \
+#define HESTREL_RUN_IN_OWN_PROCESS()           \
+  do {                                         \
+    if (::hestrel_test::rerun_alone()) return; \
   } while (0)
 
 // The records of the fixed handlers (-1 and 0): route, callback, threshold,
@@ -110,8 +110,10 @@ class SearchPathState {
   }
   ~SearchPathState() {
     if (!saved_) return;
-    if (saved_->empty()) zkfile_path_clear();
-    else zkfile_path_set(saved_->c_str());
+    if (saved_->empty())
+      zkfile_path_clear();
+    else
+      zkfile_path_set(saved_->c_str());
   }
 
  private:

@@ -17,8 +17,10 @@ class ScopedEnv {
   ScopedEnv &operator=(const ScopedEnv &) = delete;
   ~ScopedEnv() {
     for (const auto &[name, value] : saved_) {
-      if (value) setenv(name.c_str(), value->c_str(), 1);
-      else unsetenv(name.c_str());
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
     }
   }
   void set(const std::string &name, const std::string &value) {

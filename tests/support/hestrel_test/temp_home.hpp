@@ -20,11 +20,13 @@
 namespace hestrel_test {
 
 // Every variable the library reads.
+// clang-format off
 inline const char *const kLibraryVariables[] = {
     "PELMORAVINE",                   "PELMORAVINE_APPDATA_OVERRIDE", "PELMORAVINE_TMPDIR",
     "PELMORAVINE_TEMP_PROJECT",      "PELMORAVINE_DEPRECATION_WARNING",
     "PELMORAVINE_ZKPREF_SANDBOX",    "PELMORAVINE_ZKPREF_TEST",      "PELMORAVINE_SITE_PREFERENCE",
     "PELMORAVINE_MACHINE_PREFERENCE"};
+// clang-format on
 
 // Each test starts in a fresh folder <build>/scratch/zkfile_XXXXXX holding
 // "home" (HOME) and "work" (the working directory), with the library's

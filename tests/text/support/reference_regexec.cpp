@@ -20,9 +20,9 @@ using Branch = std::vector<Piece>;
 // One atom and how often it may repeat.
 struct Piece {
   enum Kind { character, line_start, line_end, group } kind = character;
-  std::bitset<256> members;       // character: the bytes it matches
-  int number = 0;                 // group: 1 to 9
-  std::vector<Branch> branches;   // group: its alternatives
+  std::bitset<256> members;      // character: the bytes it matches
+  int number = 0;                // group: 1 to 9
+  std::vector<Branch> branches;  // group: its alternatives
   int min = 1, max = 1;
 };
 

@@ -26,8 +26,8 @@ void skip_separators(const char *separators) {
 // The next token of the line as a new malloc'd string, or nullptr when the
 // line has no more (or a problem ended it). line starts a new line; every
 // set is a non-NULL string (the defaults applied).
-char *mystrtok(const char *line, const char *separators, const char *pairs, const char *comments,
-               const char *escapes, const char *specials) {
+char *mystrtok(const char *line, const char *separators, const char *pairs, const char *comments, const char *escapes,
+               const char *specials) {
   if (line) {
     stored_line = line;
     current_pos = 0;
@@ -73,8 +73,8 @@ char *mystrtok(const char *line, const char *separators, const char *pairs, cons
         ++current_pos;
         skip_separators(separators);
       } else {
-        zkerr_throw(-1, ZKERR_WARNING, " zktoken_new(), unmatched separator pair %c <-> %c in input: %s \n", c,
-                    closer, text);
+        zkerr_throw(-1, ZKERR_WARNING, " zktoken_new(), unmatched separator pair %c <-> %c in input: %s \n", c, closer,
+                    text);
       }
       return token;
     }

@@ -27,9 +27,7 @@ struct RegexTest : hestrel_test::ProcessStateTest {
   }
 };
 
-inline std::string fatal(const std::string &message) {
-  return "FATAL Error in regular expression: " + message + " \n";
-}
+inline std::string fatal(const std::string &message) { return "FATAL Error in regular expression: " + message + " \n"; }
 
 }  // namespace regex_test
 

@@ -151,22 +151,24 @@ typedef int (*open_fn)(const char *, int, ...);
 typedef int (*openat_fn)(int, const char *, int, ...);
 
 static int opened(const char *path, int flags, int fd) {
-  if (fd < 0) after_failed_open(path, flags);
-  else note_open(fd, kind_of(path, flags));
+  if (fd < 0)
+    after_failed_open(path, flags);
+  else
+    note_open(fd, kind_of(path, flags));
   return fd;
 }
 
-#define SHIM_OPEN(name)                                           \
-  int name(const char *path, int flags, ...) {                   \
-    static open_fn next;                                          \
-    va_list args;                                                 \
-    mode_t mode;                                                  \
-    va_start(args, flags);                                        \
-    mode = mode_of(flags, args);                                  \
-    va_end(args);                                                 \
-    if (refuse_open(kind_of(path, flags))) return -1;             \
-    if (!next) next = (open_fn)dlsym(RTLD_NEXT, #name);           \
-    return opened(path, flags, next(path, flags, mode));          \
+#define SHIM_OPEN(name)                                  \
+  int name(const char *path, int flags, ...) {           \
+    static open_fn next;                                 \
+    va_list args;                                        \
+    mode_t mode;                                         \
+    va_start(args, flags);                               \
+    mode = mode_of(flags, args);                         \
+    va_end(args);                                        \
+    if (refuse_open(kind_of(path, flags))) return -1;    \
+    if (!next) next = (open_fn)dlsym(RTLD_NEXT, #name);  \
+    return opened(path, flags, next(path, flags, mode)); \
   }
 
 /* A name relative to a folder descriptor is watched under the folder's
@@ -183,19 +185,19 @@ static const char *full_name(int dir, const char *path, char *buffer) {
   return buffer;
 }
 
-#define SHIM_OPENAT(name)                                                   \
-  int name(int dir, const char *path, int flags, ...) {                    \
-    static openat_fn next;                                                  \
-    char buffer[kPathLimit];                                                \
-    const char *full = full_name(dir, path, buffer);                       \
-    va_list args;                                                           \
-    mode_t mode;                                                            \
-    va_start(args, flags);                                                  \
-    mode = mode_of(flags, args);                                            \
-    va_end(args);                                                           \
-    if (refuse_open(kind_of(full, flags))) return -1;                       \
-    if (!next) next = (openat_fn)dlsym(RTLD_NEXT, #name);                   \
-    return opened(full, flags, next(dir, path, flags, mode));               \
+#define SHIM_OPENAT(name)                                     \
+  int name(int dir, const char *path, int flags, ...) {       \
+    static openat_fn next;                                    \
+    char buffer[kPathLimit];                                  \
+    const char *full = full_name(dir, path, buffer);          \
+    va_list args;                                             \
+    mode_t mode;                                              \
+    va_start(args, flags);                                    \
+    mode = mode_of(flags, args);                              \
+    va_end(args);                                             \
+    if (refuse_open(kind_of(full, flags))) return -1;         \
+    if (!next) next = (openat_fn)dlsym(RTLD_NEXT, #name);     \
+    return opened(full, flags, next(dir, path, flags, mode)); \
   }
 
 SHIM_OPEN(open)
@@ -245,13 +247,13 @@ ssize_t __read_chk(int fd, void *buffer, size_t count, size_t size) {
   return read(fd, buffer, count);
 }
 
-#define SHIM_PREAD(name)                                                          \
-  ssize_t name(int fd, void *buffer, size_t count, off_t offset) {                \
-    static ssize_t (*next)(int, void *, size_t, off_t);                           \
-    const long long allowed = readable(fd, count);                                \
-    if (allowed < 0) return -1;                                                   \
+#define SHIM_PREAD(name)                                                               \
+  ssize_t name(int fd, void *buffer, size_t count, off_t offset) {                     \
+    static ssize_t (*next)(int, void *, size_t, off_t);                                \
+    const long long allowed = readable(fd, count);                                     \
+    if (allowed < 0) return -1;                                                        \
     if (!next) next = (ssize_t(*)(int, void *, size_t, off_t))dlsym(RTLD_NEXT, #name); \
-    return delivered(fd, next(fd, buffer, (size_t)allowed, offset));              \
+    return delivered(fd, next(fd, buffer, (size_t)allowed, offset));                   \
   }
 
 SHIM_PREAD(pread)

@@ -22,30 +22,30 @@ static mode_t mode_of(int flags, va_list args) {
   return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(args, int) : 0;
 }
 
-#define SHIM_OPEN(name)                                              \
-  int name(const char *path, int flags, ...) {                      \
-    static open_fn next;                                             \
-    va_list args;                                                    \
-    mode_t mode;                                                     \
-    va_start(args, flags);                                           \
-    mode = mode_of(flags, args);                                     \
-    va_end(args);                                                    \
-    if (refused(flags)) return -1;                                   \
-    if (!next) next = (open_fn)dlsym(RTLD_NEXT, #name);              \
-    return next(path, flags, mode);                                  \
+#define SHIM_OPEN(name)                                 \
+  int name(const char *path, int flags, ...) {          \
+    static open_fn next;                                \
+    va_list args;                                       \
+    mode_t mode;                                        \
+    va_start(args, flags);                              \
+    mode = mode_of(flags, args);                        \
+    va_end(args);                                       \
+    if (refused(flags)) return -1;                      \
+    if (!next) next = (open_fn)dlsym(RTLD_NEXT, #name); \
+    return next(path, flags, mode);                     \
   }
 
-#define SHIM_OPENAT(name)                                            \
-  int name(int dir, const char *path, int flags, ...) {             \
-    static openat_fn next;                                           \
-    va_list args;                                                    \
-    mode_t mode;                                                     \
-    va_start(args, flags);                                           \
-    mode = mode_of(flags, args);                                     \
-    va_end(args);                                                    \
-    if (refused(flags)) return -1;                                   \
-    if (!next) next = (openat_fn)dlsym(RTLD_NEXT, #name);            \
-    return next(dir, path, flags, mode);                             \
+#define SHIM_OPENAT(name)                                 \
+  int name(int dir, const char *path, int flags, ...) {   \
+    static openat_fn next;                                \
+    va_list args;                                         \
+    mode_t mode;                                          \
+    va_start(args, flags);                                \
+    mode = mode_of(flags, args);                          \
+    va_end(args);                                         \
+    if (refused(flags)) return -1;                        \
+    if (!next) next = (openat_fn)dlsym(RTLD_NEXT, #name); \
+    return next(dir, path, flags, mode);                  \
   }
 
 SHIM_OPEN(open)

@@ -52,8 +52,8 @@ static int data_file(int fd) {
 }
 
 /* The real function, looked up on first use. */
-#define NEXT(name)                 \
-  static __typeof__(name) *next;   \
+#define NEXT(name)               \
+  static __typeof__(name) *next; \
   if (!next) next = (__typeof__(name) *)dlsym(RTLD_NEXT, #name)
 
 ssize_t write(int fd, const void *data, size_t size) {

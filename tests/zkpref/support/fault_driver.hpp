@@ -95,16 +95,17 @@ class Driver {
     int status = 0;
     if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) pid_ = -1;
     std::string text = hestrel_test::read_file(output_ + ".out");
-    if (WIFSIGNALED(status)) text += "ended by signal " + std::to_string(WTERMSIG(status)) + "\n";
-    else if (WEXITSTATUS(status) != 0) text += "exit " + std::to_string(WEXITSTATUS(status)) + "\n";
+    if (WIFSIGNALED(status))
+      text += "ended by signal " + std::to_string(WTERMSIG(status)) + "\n";
+    else if (WEXITSTATUS(status) != 0)
+      text += "exit " + std::to_string(WEXITSTATUS(status)) + "\n";
     return text;
   }
   // Its standard error, for the report of a failed check.
   std::string errors() const { return hestrel_test::read_file(output_ + ".err"); }
 
  private:
-  static std::vector<std::string> environment(const std::string &file, bool named_copies, int announce,
-                                              int resume) {
+  static std::vector<std::string> environment(const std::string &file, bool named_copies, int announce, int resume) {
     const std::string shims = std::string(HESTREL_ZKPREF_FAULT_SHIM) +
                               (named_copies ? std::string(":") + HESTREL_ZKPREF_NO_TMPFILE_SHIM : "");
     std::vector<std::string> env;

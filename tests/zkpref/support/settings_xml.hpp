@@ -3,16 +3,16 @@
 #ifndef HESTREL_TESTS_ZKPREF_SETTINGS_XML_HPP
 #define HESTREL_TESTS_ZKPREF_SETTINGS_XML_HPP
 
-#include <vector>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace zkpref_test {
 
 struct Record {
-  std::string key;    // g/k, or g/k:os=linux for a platform variant
-  std::string dt;     // type name
-  std::string value;  // text
+  std::string key;         // g/k, or g/k:os=linux for a platform variant
+  std::string dt;          // type name
+  std::string value;       // text
   std::string extra = "";  // further attributes, as name="value" text
 };
 

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include <QtCore/QtGlobal>
-#include <QtCore/QString>
 #include <gtest/gtest.h>
+#include <QtCore/QString>
+#include <QtCore/QtGlobal>
 
 #include "hestrel_test/temp_home.hpp"
 
@@ -96,9 +96,7 @@ class PrefTest : public hestrel_test::TempHomeTest {
   std::string machine_file() const { return root() + "/etc/suitepref.xml"; }
   std::string site_file() const { return install_ + "/config/suitepref.xml"; }
   // The per-user directory of a release under the default layout.
-  std::string release_dir(const std::string &release = "2025-4") const {
-    return home() + "/.pelmoravine/" + release;
-  }
+  std::string release_dir(const std::string &release = "2025-4") const { return home() + "/.pelmoravine/" + release; }
   std::string user_file(const std::string &stem = "Tralvenic", const std::string &release = "2025-4") const {
     return release_dir(release) + "/" + stem + ".xml";
   }

@@ -20,8 +20,7 @@ void report_failure(const char *function) noexcept;
 //   }
 // __func__ is the outer function's name: the lambda's own is operator().
 template <typename Body>
-std::invoke_result_t<Body &> call_c(const char *function, std::invoke_result_t<Body &> failure,
-                                    Body &&body) noexcept {
+std::invoke_result_t<Body &> call_c(const char *function, std::invoke_result_t<Body &> failure, Body &&body) noexcept {
   try {
     return body();
   } catch (...) {

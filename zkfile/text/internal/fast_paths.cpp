@@ -265,7 +265,8 @@ int search_positions(zk_regexp *expression, const char *subject, const FirstChar
 
 }  // namespace
 
-HESTREL_COMPARE_DISPATCH int simple_tail(const char *regbol, const unsigned char *node, const char *at, const char **end) {
+HESTREL_COMPARE_DISPATCH int simple_tail(const char *regbol, const unsigned char *node, const char *at,
+                                         const char **end) {
   return simple_chain<false>(regbol, node, at, end);
 }
 

@@ -62,7 +62,6 @@ class FirstWalk {
     unsigned place;
   };
 
-
   void add(unsigned char c, unsigned place) { set_.stops[c] |= bit(place); }
   static unsigned char bit(unsigned place) { return place == 0 ? FirstChars::first_bit : FirstChars::second_bit; }
 
@@ -135,8 +134,10 @@ class FirstWalk {
           }
           return;
         case RX_END:
-          if (place == 0) set_.anywhere = true;  // the empty match
-          else set_.any_second = true;           // a match of one byte
+          if (place == 0)
+            set_.anywhere = true;  // the empty match
+          else
+            set_.any_second = true;  // a match of one byte
           return;
         case RX_ANY:
         case RX_ANY_OF:

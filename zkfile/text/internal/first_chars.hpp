@@ -8,7 +8,6 @@
 #ifndef HESTREL_TEXT_FIRST_CHARS_HPP
 #define HESTREL_TEXT_FIRST_CHARS_HPP
 
-
 namespace hestrel::text::regexp {
 
 struct FirstChars {

@@ -13,13 +13,13 @@ namespace hestrel::text::tokens {
 // One list. Every char pointer is a malloc'd, NUL-ended string owned here;
 // regex entries are malloc'd compiled patterns (NULL allowed), freed with free.
 struct token_tag {
-  int capacity = 0;             // slots allocated in tokens
-  char **tokens = nullptr;      // the tokens in order
-  int count = 0;                // tokens held
-  int in_use = 0;               // 1 while the handle names a live list
-  int n_regex = 0;              // compiled patterns held in regex
-  zk_regexp **regex = nullptr;  // one per token when compiled
-  char *quoted_chars = nullptr; // characters that make joining quote a token
+  int capacity = 0;              // slots allocated in tokens
+  char **tokens = nullptr;       // the tokens in order
+  int count = 0;                 // tokens held
+  int in_use = 0;                // 1 while the handle names a live list
+  int n_regex = 0;               // compiled patterns held in regex
+  zk_regexp **regex = nullptr;   // one per token when compiled
+  char *quoted_chars = nullptr;  // characters that make joining quote a token
 };
 
 // The table, built on first use; it never shrinks.

@@ -32,8 +32,8 @@
 #include <QtCore/QSettings>
 #include <QtCore/QString>
 
-#include "zkpref/internal/file_bytes.hpp"
 #include "zkpref.h"
+#include "zkpref/internal/file_bytes.hpp"
 
 namespace hestrel::zkpref {
 

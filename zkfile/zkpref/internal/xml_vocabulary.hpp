@@ -51,20 +51,28 @@ inline constexpr const char *platform_names[4] = {"none", "windows", "linux", "d
 template <typename T>
 constexpr ZKPREF_TYPE type_of();
 template <>
-constexpr ZKPREF_TYPE type_of<int>() { return ZKPREF_TYPE_INT; }
+constexpr ZKPREF_TYPE type_of<int>() {
+  return ZKPREF_TYPE_INT;
+}
 template <>
-constexpr ZKPREF_TYPE type_of<QString>() { return ZKPREF_TYPE_STRING; }
+constexpr ZKPREF_TYPE type_of<QString>() {
+  return ZKPREF_TYPE_STRING;
+}
 template <>
-constexpr ZKPREF_TYPE type_of<double>() { return ZKPREF_TYPE_DOUBLE; }
+constexpr ZKPREF_TYPE type_of<double>() {
+  return ZKPREF_TYPE_DOUBLE;
+}
 template <>
-constexpr ZKPREF_TYPE type_of<bool>() { return ZKPREF_TYPE_BOOL; }
+constexpr ZKPREF_TYPE type_of<bool>() {
+  return ZKPREF_TYPE_BOOL;
+}
 
 // A type's name as text, made once and shared by every record that holds
 // it. Never destroyed: stores may still close from destructors at exit.
 inline const QString &type_word(ZKPREF_TYPE type) {
-  static const QString *words = new QString[5]{QLatin1String(type_names[0]), QLatin1String(type_names[1]),
-                                               QLatin1String(type_names[2]), QLatin1String(type_names[3]),
-                                               QLatin1String(type_names[4])};
+  static const QString *words =
+      new QString[5]{QLatin1String(type_names[0]), QLatin1String(type_names[1]), QLatin1String(type_names[2]),
+                     QLatin1String(type_names[3]), QLatin1String(type_names[4])};
   return words[type];
 }
 
@@ -72,16 +80,15 @@ inline const QString &type_word(ZKPREF_TYPE type) {
 // (g/k:os=linux); empty for ZKPREF_PLATFORM_NONE. Every variant key is
 // built from these.
 inline const QString &variant_suffix(ZKPREF_PLATFORM platform) {
-  static const QString *suffixes = new QString[4]{
-      QString(), platform_suffix() + QLatin1String(platform_names[1]),
-      platform_suffix() + QLatin1String(platform_names[2]), platform_suffix() + QLatin1String(platform_names[3])};
+  static const QString *suffixes = new QString[4]{QString(), platform_suffix() + QLatin1String(platform_names[1]),
+                                                  platform_suffix() + QLatin1String(platform_names[2]),
+                                                  platform_suffix() + QLatin1String(platform_names[3])};
   return suffixes[platform];
 }
 inline std::string_view variant_suffix_utf8(ZKPREF_PLATFORM platform) {
-  static const std::string *suffixes =
-      new std::string[4]{std::string(), variant_suffix(ZKPREF_PLATFORM_WINDOWS).toStdString(),
-                         variant_suffix(ZKPREF_PLATFORM_LINUX).toStdString(),
-                         variant_suffix(ZKPREF_PLATFORM_DARWIN).toStdString()};
+  static const std::string *suffixes = new std::string[4]{
+      std::string(), variant_suffix(ZKPREF_PLATFORM_WINDOWS).toStdString(),
+      variant_suffix(ZKPREF_PLATFORM_LINUX).toStdString(), variant_suffix(ZKPREF_PLATFORM_DARWIN).toStdString()};
   return suffixes[platform];
 }
 
