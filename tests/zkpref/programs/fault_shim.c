@@ -27,6 +27,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "open_interpose.h"
+
 enum { kFdLimit = 4096, kPathLimit = 4096 };
 /* The file itself; its copies and unnamed files in its folder; "<file>.lock". */
 enum { kOther = 0, kTheFile, kBeside, kLock };
@@ -142,13 +144,6 @@ static void after_failed_open(const char *path, int flags) {
     stall();
   }
 }
-
-static mode_t mode_of(int flags, va_list args) {
-  return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(args, int) : 0;
-}
-
-typedef int (*open_fn)(const char *, int, ...);
-typedef int (*openat_fn)(int, const char *, int, ...);
 
 static int opened(const char *path, int flags, int fd) {
   if (fd < 0)

@@ -7,8 +7,7 @@
 #include <stdarg.h>
 #include <sys/types.h>
 
-typedef int (*open_fn)(const char *, int, ...);
-typedef int (*openat_fn)(int, const char *, int, ...);
+#include "open_interpose.h"
 
 static int refused(int flags) {
   if ((flags & O_TMPFILE) == O_TMPFILE) {
@@ -16,10 +15,6 @@ static int refused(int flags) {
     return 1;
   }
   return 0;
-}
-
-static mode_t mode_of(int flags, va_list args) {
-  return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(args, int) : 0;
 }
 
 #define SHIM_OPEN(name)                                 \
